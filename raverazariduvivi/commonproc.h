@@ -1,0 +1,52 @@
+// User-list strings and the retrying file routines.
+//
+// A user list is names each followed by one comma ("alice,bob,"); the empty
+// string is the empty list. Names are found only as whole items, and every
+// search is multibyte-aware (commonproc_mbcs.h).
+//
+// Results:
+//   SearchUserString   1 found, 0 not found, -1 an argument is empty
+//   MyCopyFile, MyDeleteFile, MyMoveFile   true success, false failure
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Returns strFolder and strName joined by the platform's path separator.
+std::string JoinPath(const std::string& strFolder, const std::string& strName);
+
+// Cuts s at every occurrence of delim into vItems (replaced): n delimiters
+// give n + 1 items, empty ones included. An empty s or delim gives no items.
+void split(const std::string& s, const std::string& delim,
+           std::vector<std::string>& vItems);
+
+// Looks strSub up as a whole item of the list strTarget, ignoring case
+// unless bMatchCase is set. With bCopyMatch set, a match overwrites strSub
+// with the spelling that the list has.
+int SearchUserString(const std::string& strTarget, std::string& strSub,
+                     int bCopyMatch, int bMatchCase);
+
+// Returns the list without every whole item spelled exactly as strSub, back
+// to back duplicates included; a non-empty result ends with one comma.
+std::string DeleteUserString(const std::string& strTarget,
+                             const std::string& strSub);
+
+// Returns the list with every whole item spelled as strSrcSub (in the
+// spelling of its first case-blind match) replaced by strDstSub, back to
+// back duplicates included.
+std::string ReplaceUserString(const std::string& strTarget,
+                              const std::string& strSrcSub,
+                              const std::string& strDstSub);
+
+// Copies strSrc over strDst, up to five tries one second apart. Returns true
+// iff strDst then holds a complete copy of strSrc.
+bool MyCopyFile(const std::string& strSrc, const std::string& strDst);
+
+// Deletes strDst, up to five tries one second apart. Returns true iff it is
+// gone (also when it never existed).
+bool MyDeleteFile(const std::string& strDst);
+
+// Moves strSrc over strDst: an atomic replace, up to five tries one second
+// apart; where the system refuses an atomic replace, a retried copy and
+// delete. Returns true iff strDst holds strSrc's content.
+bool MyMoveFile(const std::string& strSrc, const std::string& strDst);

@@ -1,0 +1,65 @@
+// Store layout, INI reading and the Folder.ini rewrite.
+//
+// Key numbers of getKeyValue and existUser:
+//   0  Folder.ini  [FolderInfo]   NameList          children of a folder
+//   1  Folder.ini  [ReadUserInfo] UserNameList      update list of a cabinet
+//   2  Folder.ini  [ReadUserInfo] ReadOnlyUserList  browse list of a cabinet
+//   3  User.ini    [UserInfo]     UserList          registered users
+//
+// Results:
+//   getKeyValue   1 a non-empty value (ending in a comma) is in strValue;
+//                 0 the key is missing or empty (strValue emptied);
+//                 -1 the INI file does not exist, or no memory;
+//                 -9 empty folder, bad key, a path over 1,023 bytes, or a
+//                 file that exists but cannot be opened for reading
+//   existUser     1 the user is in the list; 0 not, or no list;
+//                 -1 bad argument or the list cannot be read
+//   WriteAndCheckFolderIni
+//                 1 written (modes 0, 1), nothing to delete (mode 1), or the
+//                 section exists (mode 2); 0 no section or no Folder.ini
+//                 (mode 2); -1 Folder.ini cannot be read; -2 Folder.ini.new
+//                 cannot be created, written, flushed or closed; -4 the
+//                 replace of Folder.ini failed; -9 bad argument or an
+//                 unexpected error
+//
+// Folder.ini is read in binary: a line ends at LF, a CR before it is
+// dropped, and every other byte (0x1A and NUL included) passes through.
+// Lines are trimmed of spaces and tabs and blank lines are dropped. The
+// [ReadUserInfo] section (header matched on its first 14 bytes, case-blind)
+// is replaced by, or in mode 1 stripped of, the block
+//   "" / "[ReadUserInfo]" / "UserNameList=..." / "ReadOnlyUserList=..."
+// A second [ReadUserInfo] section is removed. Every line is written with
+// CR LF into Folder.ini.new, which then replaces Folder.ini atomically.
+#pragma once
+
+#include <string>
+
+constexpr int kKeyNameList = 0;
+constexpr int kKeyUserNameList = 1;
+constexpr int kKeyReadOnlyUserList = 2;
+constexpr int kKeyUserList = 3;
+
+constexpr int kIniWrite = 0;
+constexpr int kIniDelete = 1;
+constexpr int kIniCheck = 2;
+
+// Reads value nKey of the INI file in strFolder into strValue.
+int getKeyValue(const std::string& strFolder, int nKey, std::string& strValue);
+
+// Returns true iff the INI file can be opened for reading.
+bool IniOpenCheck(const std::string& strIniFile);
+
+// Tells whether strUser is an item (case-blind) of list nKey (1 or 2) of the
+// cabinet strFolder; with bSetValue set the list is copied into strValue.
+int existUser(const std::string& strFolder, int nKey,
+              const std::string& strUser, std::string& strValue,
+              int bSetValue);
+
+// Writes (mode 0), removes (mode 1) or looks for (mode 2) the [ReadUserInfo]
+// section of strFolder's Folder.ini.
+int WriteAndCheckFolderIni(const std::string& strFolder,
+                           const std::string& strUserNameList,
+                           const std::string& strReadOnlyUserList, int nMode);
+
+// Removes the [ReadUserInfo] section of strFolder's Folder.ini.
+int deleteReadUserInfo(const std::string& strFolder);

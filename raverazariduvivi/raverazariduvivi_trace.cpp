@@ -1,0 +1,1 @@
+#include "raverazariduvivi_trace.h"

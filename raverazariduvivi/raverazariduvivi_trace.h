@@ -1,0 +1,34 @@
+// The developer's trace log.
+//
+// One line per call: "time,file:line,function," + payload, CR LF ended,
+// appended to g_szTraceLogPath, which is opened and closed for every line.
+// With g_bTraceLog clear the writers format nothing and touch no file. A
+// line that cannot be written is dropped silently; nothing a writer does
+// changes its caller's behaviour.
+#pragma once
+
+#include <string>
+
+extern int g_bTraceLog;
+extern std::string g_szTraceLogPath;
+
+// Writes strMsg; an empty message writes nothing.
+void TraceLog(const char* pszFunc, const char* pszFile, int nLine,
+              const std::string& strMsg);
+
+// Writes strName "=" strValue; an empty name writes nothing.
+void TraceLogValue(const char* pszFunc, const char* pszFile, int nLine,
+                   const std::string& strName, const std::string& strValue);
+
+// Writes strName "=" nValue in decimal; an empty name writes nothing.
+void TraceLogInt(const char* pszFunc, const char* pszFile, int nLine,
+                 const std::string& strName, int nValue);
+
+// Returns the last component of a source path (after the last "\" or "/").
+std::string TraceFileName(const char* pszFile);
+
+#define TRACE(msg) TraceLog(__func__, __FILE__, __LINE__, (msg))
+#define TRACE_VALUE(name, value) \
+  TraceLogValue(__func__, __FILE__, __LINE__, (name), (value))
+#define TRACE_INT(name, value) \
+  TraceLogInt(__func__, __FILE__, __LINE__, (name), (value))

@@ -1,0 +1,71 @@
+// Test-only OS services on Windows.
+#include <windows.h>
+
+#include "testutil.h"
+
+namespace {
+
+// Removes one folder entry; a folder is emptied first.
+void RemoveEntry(const std::string& strPath) {
+  DWORD dwAttr = GetFileAttributesA(strPath.c_str());
+  if (dwAttr == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if ((dwAttr & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    DeleteFileA(strPath.c_str());
+    return;
+  }
+  WIN32_FIND_DATAA fd;
+  HANDLE hFind = FindFirstFileA((strPath + "\\*").c_str(), &fd);
+  if (hFind != INVALID_HANDLE_VALUE) {
+    do {
+      std::string strName = fd.cFileName;
+      if (strName != "." && strName != "..") RemoveEntry(strPath + "\\" + strName);
+    } while (FindNextFileA(hFind, &fd));
+    FindClose(hFind);
+  }
+  RemoveDirectoryA(strPath.c_str());
+}
+
+}  // namespace
+
+std::string TestMakeTempDir() {
+  char szTemp[MAX_PATH];
+  DWORD dwLen = GetTempPathA(MAX_PATH, szTemp);
+  if (dwLen == 0 || dwLen >= MAX_PATH) return "";
+  std::string strBase(szTemp, dwLen);
+  if (!strBase.empty() && strBase.back() == '\\') strBase.pop_back();
+  for (unsigned nTry = 0; nTry < 1000; ++nTry) {
+    std::string strPath = strBase + "\\ravtest." +
+                          std::to_string(GetCurrentProcessId()) + "." +
+                          std::to_string(GetTickCount() + nTry);
+    if (CreateDirectoryA(strPath.c_str(), nullptr)) return strPath;
+  }
+  return "";
+}
+
+void TestRemoveTree(const std::string& strPath) { RemoveEntry(strPath); }
+
+std::string TestUtf8ToCp932(const std::string& strUtf8) {
+  int nWide = MultiByteToWideChar(CP_UTF8, 0, strUtf8.data(),
+                                  static_cast<int>(strUtf8.size()), nullptr, 0);
+  if (nWide <= 0) return strUtf8;
+  std::wstring strWide(nWide, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, strUtf8.data(),
+                      static_cast<int>(strUtf8.size()), &strWide[0], nWide);
+  int nOut = WideCharToMultiByte(932, 0, strWide.data(), nWide, nullptr, 0,
+                                 nullptr, nullptr);
+  if (nOut <= 0) return strUtf8;
+  std::string strOut(nOut, '\0');
+  WideCharToMultiByte(932, 0, strWide.data(), nWide, &strOut[0], nOut, nullptr,
+                      nullptr);
+  return strOut;
+}
+
+std::string TestNativePath(const std::string& strPath) {
+  std::string strOut = strPath;
+  for (char& ch : strOut)
+    if (ch == '/') ch = '\\';
+  // Wine maps the Unix root to drive Z:.
+  if (!strPath.empty() && strPath[0] == '/') strOut = "Z:" + strOut;
+  return strOut;
+}
