@@ -1,1 +1,123 @@
 #include "checklibcab.h"
+
+#include "checklogic.h"
+#include "commonproc.h"
+#include "commonproc_mbcs.h"
+#include "iniaccess.h"
+#include "platform/platform.h"
+#include "raverazariduvivi_trace.h"
+
+namespace {
+
+// Reads the NameList of strFolder into the empty strList, folding
+// getKeyValue's results into the list results: -9 (unreadable) is -1, a
+// missing Folder.ini is no list.
+int ReadNameList(const std::string& strFolder, std::string& strList) {
+  int nRet = getKeyValue(strFolder, kKeyNameList, strList);
+  if (nRet == -9) return -1;
+  return nRet == 1 ? 1 : 0;
+}
+
+// Tells whether something exists at strPath and strName is listed in the
+// NameList of strParent.
+bool IsListedFolder(const std::string& strParent, const std::string& strName,
+                    const std::string& strPath) {
+  return PlatGetFileKind(strPath) != kPlatMissing &&
+         existInFolderIni(strParent, strName) == 1;
+}
+
+int FindInFolderIni(const std::string& strParent, const std::string& strName) {
+  if (PlatGetFileKind(strParent) == kPlatMissing || strName.empty()) return -1;
+  if (!IsSafeFolderName(strName)) return 0;
+  std::string strIni = JoinPath(strParent, "Folder.ini");
+  if (PlatGetFileKind(strIni) == kPlatMissing) return 0;
+  TRACE_VALUE("Call getKeyValue(). csFolderIni", strIni);
+  std::string strList;
+  int nRead = getKeyValue(strParent, kKeyNameList, strList);
+  if (nRead == -9) return -1;
+  if (nRead != 1) return 0;
+  std::string strKey = strName;
+  return SearchUserString(strList, strKey, 0, 0);
+}
+
+}  // namespace
+
+bool IsSafeFolderName(const std::string& strName) {
+  return !strName.empty() && strName != "." && strName != ".." &&
+         MbFind(strName, "/") == std::string::npos &&
+         MbFind(strName, "\\") == std::string::npos;
+}
+
+int GetLibraryList(std::string& strLibraryList) {
+  TRACE("Start GetLibraryList()");
+  strLibraryList.clear();
+  int nRet = ReadNameList(g_strDataPath, strLibraryList);
+  TRACE_VALUE("strLibraryList", strLibraryList);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int GetCabinetList(const std::string& strLibrary, std::string& strCabinetList) {
+  TRACE("Start GetCabinetList()");
+  TRACE_VALUE("strLibrary", strLibrary);
+  strCabinetList.clear();
+  int nRet = 0;
+  if (IsSafeFolderName(strLibrary))
+    nRet = ReadNameList(JoinPath(g_strDataPath, strLibrary), strCabinetList);
+  TRACE_VALUE("strCabinetList", strCabinetList);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int existLibrary(const std::string& strLibrary, std::string& strLibraryPath) {
+  TRACE("Start existLibrary()");
+  TRACE_VALUE("strLibrary", strLibrary);
+  int nRet = 0;
+  if (IsSafeFolderName(strLibrary)) {
+    std::string strPath = JoinPath(g_strDataPath, strLibrary);
+    if (IsListedFolder(g_strDataPath, strLibrary, strPath)) {
+      strLibraryPath = strPath;
+      nRet = 1;
+    }
+  }
+  TRACE_VALUE("strLibraryPath", strLibraryPath);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int existCabinet(const std::string& strLibrary, const std::string& strCabinet,
+                 std::string& strCabinetPath) {
+  TRACE("Start existCabinet()");
+  TRACE_VALUE("strLibrary", strLibrary);
+  TRACE_VALUE("strCabinet", strCabinet);
+  int nRet = 0;
+  if (IsSafeFolderName(strLibrary) && IsSafeFolderName(strCabinet)) {
+    std::string strLibraryPath = JoinPath(g_strDataPath, strLibrary);
+    std::string strPath = JoinPath(strLibraryPath, strCabinet);
+    if (IsListedFolder(strLibraryPath, strCabinet, strPath)) {
+      strCabinetPath = strPath;
+      nRet = 1;
+    }
+  }
+  TRACE_VALUE("strCabinetPath", strCabinetPath);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int existInFolderIni(const std::string& strParent, const std::string& strName) {
+  TRACE("Start existInFolderIni");
+  TRACE_VALUE("strParent", strParent);
+  TRACE_VALUE("strName", strName);
+  int nRet = FindInFolderIni(strParent, strName);
+  TRACE_INT("Return ", nRet);
+  return nRet;
+}
+
+int checkCabinetAuth(const std::string& strCabinetPath) {
+  TRACE("Start checkCabinetAuth()");
+  TRACE_VALUE("strCabinetPath", strCabinetPath);
+  int nRet = WriteAndCheckFolderIni(strCabinetPath, "", "", kIniCheck);
+  if (nRet < 0) nRet = -9;
+  TRACE_INT("Return", nRet);
+  return nRet;
+}

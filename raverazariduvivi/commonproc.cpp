@@ -1,1 +1,214 @@
 #include "commonproc.h"
+
+#include "commonproc_mbcs.h"
+#include "platform/platform.h"
+#include "raverazariduvivi_trace.h"
+
+namespace {
+
+constexpr int kFileTries = 5;
+constexpr int kRetryWaitMs = 1000;
+
+// Replaces every occurrence of the framed name strOld (",name,") in the
+// framed list strFramed by strNew (",..." ending in a comma). The scan
+// resumes at the closing comma of each replacement, so that comma frames a
+// back-to-back duplicate as well.
+void ReplaceFramed(std::string& strFramed, const std::string& strOld,
+                   const std::string& strNew) {
+  size_t nPos = MbFind(strFramed, strOld);
+  while (nPos != std::string::npos) {
+    strFramed.replace(nPos, strOld.size(), strNew);
+    nPos = MbFind(strFramed, strOld, nPos + strNew.size() - 1);
+  }
+}
+
+// Traces failed try nCount of the system call pszCall and waits before the
+// next one.
+void FailedTry(const char* pszCall, int nCount) {
+  TRACE(std::string(pszCall) + "() Failed (count=" + std::to_string(nCount) +
+        ")");
+  PlatSleep(kRetryWaitMs);
+}
+
+bool Exists(const std::string& strPath) {
+  return PlatGetFileKind(strPath) != kPlatMissing;
+}
+
+// Tells whether strDst holds exactly the bytes of strSrc.
+bool IsCompleteCopy(const std::string& strSrc, const std::string& strDst) {
+  std::string strSrcData;
+  std::string strDstData;
+  if (PlatReadFile(strSrc, strSrcData) != 1) return false;
+  if (PlatReadFile(strDst, strDstData) != 1) return false;
+  return strSrcData == strDstData;
+}
+
+// The move where the system refuses an atomic replace: a retried copy, then
+// a retried delete of the source.
+bool CopyAndDelete(const std::string& strSrc, const std::string& strDst) {
+  TRACE("Call MyCopyFile()");
+  if (!MyCopyFile(strSrc, strDst)) {
+    TRACE("MyCopyFile() Failed.");
+    return false;
+  }
+  TRACE("Call MyDeleteFile()");
+  if (!MyDeleteFile(strSrc)) {
+    TRACE("MyDeleteFile() Failed.(ignored)");
+    return true;
+  }
+  if (Exists(strSrc) || !Exists(strDst)) {
+    TRACE("MyMoveFile() Failed.");
+    return false;
+  }
+  TRACE("MyMoveFile() Success.");
+  return true;
+}
+
+}  // namespace
+
+std::string JoinPath(const std::string& strFolder, const std::string& strName) {
+  return strFolder + PlatPathSeparator() + strName;
+}
+
+void split(const std::string& s, const std::string& delim,
+           std::vector<std::string>& vItems) {
+  TRACE("Start split()");
+  TRACE_VALUE("\ts", s);
+  TRACE_VALUE("\tdelim", delim);
+  vItems.clear();
+  if (s.empty()) {
+    TRACE("csStr.Length=0");
+    return;
+  }
+  if (delim.empty()) {
+    TRACE("delim is Empty.");
+    return;
+  }
+  size_t nStart = 0;
+  for (size_t nHit = MbFind(s, delim); nHit != std::string::npos;
+       nHit = MbFind(s, delim, nStart)) {
+    vItems.push_back(s.substr(nStart, nHit - nStart));
+    nStart = nHit + delim.size();
+  }
+  vItems.push_back(s.substr(nStart));
+  TRACE("split() is success.");
+}
+
+int SearchUserString(const std::string& strTarget, std::string& strSub,
+                     int bCopyMatch, int bMatchCase) {
+  TRACE("Start SearchUserString()");
+  TRACE_VALUE("\tstrTarget", strTarget);
+  TRACE_VALUE("\tstrSub", strSub);
+  TRACE_INT("\tbCopyMatch", bCopyMatch);
+  TRACE_INT("\tbMatchCase", bMatchCase);
+  if (strTarget.empty() || strSub.empty()) {
+    TRACE_INT("Return", -1);
+    return -1;
+  }
+  std::string strHay = "," + (bMatchCase ? strTarget : MbLower(strTarget));
+  std::string strNeedle = "," + (bMatchCase ? strSub : MbLower(strSub)) + ",";
+  size_t nHit = MbFind(strHay, strNeedle);
+  if (nHit == std::string::npos) {
+    TRACE("Return: No found String.");
+    return 0;
+  }
+  // The lowered copy keeps every byte position, and the haystack's leading
+  // comma puts the name's start at the same offset of strTarget.
+  if (bCopyMatch) strSub = strTarget.substr(nHit, strSub.size());
+  TRACE("Return: Found String.");
+  return 1;
+}
+
+std::string DeleteUserString(const std::string& strTarget,
+                             const std::string& strSub) {
+  TRACE("Start DeleteUserString()");
+  TRACE_VALUE("\tstrTarget", strTarget);
+  TRACE_VALUE("\tstrSub", strSub);
+  if (strTarget.empty() || strSub.empty()) {
+    TRACE("Return: an argument is empty.");
+    return strTarget;
+  }
+  std::string strFramed = "," + strTarget;
+  ReplaceFramed(strFramed, "," + strSub + ",", ",");
+  std::string strResult = strFramed.substr(1);
+  // 0x2C is never a lead or trail byte, so a last byte ',' is a comma.
+  if (!strResult.empty() && strResult.back() != ',') strResult += ',';
+  TRACE_VALUE("Return", strResult);
+  return strResult;
+}
+
+std::string ReplaceUserString(const std::string& strTarget,
+                              const std::string& strSrcSub,
+                              const std::string& strDstSub) {
+  TRACE("Start ReplaceUserString()");
+  TRACE_VALUE("\tstrTarget", strTarget);
+  TRACE_VALUE("\tstrSrcSub", strSrcSub);
+  TRACE_VALUE("\tstrDstSub", strDstSub);
+  if (strTarget.empty() || strSrcSub.empty() || strDstSub.empty()) {
+    TRACE("Return: an argument is empty.");
+    return strTarget;
+  }
+  std::string strOldSub = strSrcSub;
+  TRACE("Call SearchUserString()");
+  SearchUserString(strTarget, strOldSub, 1, 0);
+  std::string strFramed = "," + strTarget;
+  ReplaceFramed(strFramed, "," + strOldSub + ",", "," + strDstSub + ",");
+  std::string strResult = strFramed.substr(1);
+  TRACE_VALUE("Return", strResult);
+  return strResult;
+}
+
+bool MyCopyFile(const std::string& strSrc, const std::string& strDst) {
+  TRACE("Start MyCopyFile()");
+  TRACE_VALUE("\tstrSrc", strSrc);
+  TRACE_VALUE("\tstrDst", strDst);
+  if (!Exists(strSrc)) {
+    TRACE("No found src.");
+    return false;
+  }
+  int nCount = 1;
+  while (nCount <= kFileTries && !PlatCopyFile(strSrc, strDst))
+    FailedTry("CopyFile", nCount++);
+  bool bCopied = nCount <= kFileTries && IsCompleteCopy(strSrc, strDst);
+  TRACE(bCopied ? "MyCopyFile() Success." : "MyCopyFile() Failed.");
+  return bCopied;
+}
+
+bool MyDeleteFile(const std::string& strDst) {
+  TRACE("Start MyDeleteFile()");
+  TRACE_VALUE("\tstrDst", strDst);
+  if (!Exists(strDst)) {
+    TRACE("File not found.");
+    return true;
+  }
+  for (int nCount = 1; nCount <= kFileTries && !PlatDeleteFile(strDst);
+       ++nCount)
+    FailedTry("DeleteFile", nCount);
+  bool bGone = !Exists(strDst);
+  TRACE(bGone ? "MyDeleteFile() Success." : "MyDeleteFile() Failed.");
+  return bGone;
+}
+
+bool MyMoveFile(const std::string& strSrc, const std::string& strDst) {
+  TRACE("Start MyMoveFile()");
+  TRACE_VALUE("\tstrSrc", strSrc);
+  TRACE_VALUE("\tstrDst", strDst);
+  if (!Exists(strSrc)) {
+    TRACE("File not found.");
+    return false;
+  }
+  for (int nCount = 1; nCount <= kFileTries; ++nCount) {
+    int nResult = PlatReplaceFile(strSrc, strDst);
+    if (nResult == kPlatReplaced) {
+      TRACE("MyMoveFile() Success.");
+      return true;
+    }
+    if (nResult == kPlatRefused) {
+      TRACE("ReplaceFile() refused; copy and delete.");
+      return CopyAndDelete(strSrc, strDst);
+    }
+    FailedTry("ReplaceFile", nCount);
+  }
+  TRACE("MyMoveFile() Failed.");
+  return false;
+}

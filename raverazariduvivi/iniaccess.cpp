@@ -1,1 +1,155 @@
 #include "iniaccess.h"
+
+#include <memory>
+#include <new>
+
+#include "commonproc.h"
+#include "commonproc_mbcs.h"
+#include "platform/platform.h"
+#include "raverazariduvivi_trace.h"
+
+namespace {
+
+// File, section and key of each key number.
+constexpr const char* g_aKeyTable[4][3] = {
+    {"Folder.ini", "FolderInfo", "NameList"},
+    {"Folder.ini", "ReadUserInfo", "UserNameList"},
+    {"Folder.ini", "ReadUserInfo", "ReadOnlyUserList"},
+    {"User.ini", "UserInfo", "UserList"},
+};
+
+constexpr size_t kMaxIniPath = 1023;
+constexpr unsigned kBufStep = 1024;
+const char kDefault[] = "!default";
+
+// Returns 1 when the INI file can be read, -1 when it is missing, -9 when
+// its path is too long or it cannot be opened.
+int CheckIniFile(const std::string& strIniFile) {
+  if (strIniFile.size() > kMaxIniPath) {
+    TRACE_VALUE("inifile path too long. inifile", strIniFile);
+    return -9;
+  }
+  if (PlatGetFileKind(strIniFile) == kPlatMissing) {
+    TRACE_VALUE("inifile not exist. inifile", strIniFile);
+    return -1;
+  }
+  if (IniOpenCheck(strIniFile)) return 1;
+  TRACE_VALUE("inifile cannot read. inifile", strIniFile);
+  return -9;
+}
+
+void TraceProfileCall(const char* pszSection, const char* pszKey,
+                      const char* pszBuffer, unsigned nSize,
+                      const std::string& strIniFile) {
+  TRACE(std::string("Call GetPrivateProfileString()\n\tSection=") + pszSection +
+        "\n\tKey=" + pszKey + "\n\tdefault=" + kDefault +
+        "\n\tGetString=" + pszBuffer + "\n\tBufSize=" + std::to_string(nSize) +
+        "\n\tIniFile=" + strIniFile);
+}
+
+// Reads the value into strRead with a buffer that grows by 1,024 bytes while
+// the reader may have cut the value. Returns 1, or -1 without memory.
+int ReadProfileValue(const char* pszSection, const char* pszKey,
+                     const std::string& strIniFile, std::string& strRead) {
+  for (unsigned nSize = kBufStep;; nSize += kBufStep) {
+    std::unique_ptr<char[]> pBuffer(new (std::nothrow) char[nSize]());
+    if (!pBuffer) {
+      TRACE_INT("Buffer allocation failed. nBufSize", static_cast<int>(nSize));
+      return -1;
+    }
+    unsigned dwRet = PlatGetPrivateProfileString(
+        pszSection, pszKey, kDefault, pBuffer.get(), nSize, strIniFile);
+    TraceProfileCall(pszSection, pszKey, pBuffer.get(), nSize, strIniFile);
+    TRACE_INT("dwRet", static_cast<int>(dwRet));
+    if (dwRet < nSize - 1) {
+      strRead.assign(pBuffer.get(), dwRet);
+      return 1;
+    }
+  }
+}
+
+// Returns true iff the last character of a non-empty string is a comma.
+bool EndsWithComma(const std::string& str) {
+  return str.compare(MbPrevChar(str, str.size()), std::string::npos, ",") == 0;
+}
+
+// Reads value nKey of the INI file into strValue, with the results of
+// getKeyValue.
+int ReadIniValue(const std::string& strIniFile, int nKey,
+                 std::string& strValue) {
+  int nCheck = CheckIniFile(strIniFile);
+  if (nCheck != 1) return nCheck;
+  std::string strRead;
+  if (ReadProfileValue(g_aKeyTable[nKey][1], g_aKeyTable[nKey][2], strIniFile,
+                       strRead) != 1)
+    return -1;
+  TRACE_VALUE("Get Value. strValue", strRead);
+  if (strRead == kDefault) strRead.clear();
+  if (!strRead.empty() && !EndsWithComma(strRead)) strRead += ",";
+  strValue = strRead;
+  TRACE_VALUE("strValue", strValue);
+  return strValue.empty() ? 0 : 1;
+}
+
+// Looks strUser up as a whole item of the list, case-blind; 0 for the empty
+// list.
+int FindInList(const std::string& strList, const std::string& strUser) {
+  if (strList.empty()) {
+    TRACE("UserList is Empty.");
+    return 0;
+  }
+  std::string strName = strUser;
+  TRACE("Call SearchUserString()");
+  return SearchUserString(strList, strName, 0, 0);
+}
+
+}  // namespace
+
+int getKeyValue(const std::string& strFolder, int nKey, std::string& strValue) {
+  TRACE("Start getKeyValue()");
+  TRACE_VALUE("\tstrFolder", strFolder);
+  TRACE_INT("\tnKey", nKey);
+  if (strFolder.empty()) {
+    TRACE("strFolder is Empty.");
+    return -9;
+  }
+  if (nKey < kKeyNameList || nKey > kKeyUserList) return -9;
+  std::string strIniFile = JoinPath(strFolder, g_aKeyTable[nKey][0]);
+  TRACE_VALUE("strIniFile", strIniFile);
+  int nRet = ReadIniValue(strIniFile, nKey, strValue);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+bool IniOpenCheck(const std::string& strIniFile) {
+  TRACE("Start IniOpenCheck.");
+  TRACE_VALUE("\tstrIniFile", strIniFile);
+  bool bOpen = PlatCanOpenForRead(strIniFile);
+  TRACE_INT("Return", bOpen ? 1 : 0);
+  return bOpen;
+}
+
+int existUser(const std::string& strFolder, int nKey,
+              const std::string& strUser, std::string& strValue,
+              int bSetValue) {
+  TRACE("Start existUser()");
+  TRACE_VALUE("\tstrFolder", strFolder);
+  TRACE_INT("\tnKey", nKey);
+  TRACE_VALUE("\tstrUser", strUser);
+  TRACE_INT("\tbSetValue", bSetValue);
+  if (strFolder.empty() || strUser.empty() ||
+      (nKey != kKeyUserNameList && nKey != kKeyReadOnlyUserList)) {
+    TRACE("Parameter Error.");
+    return -1;
+  }
+  std::string strList;
+  TRACE_VALUE("Call getKeyValue(). strFolder", strFolder);
+  if (getKeyValue(strFolder, nKey, strList) < -1) {
+    TRACE("GetKeyValue() Error.");
+    return -1;
+  }
+  if (bSetValue) strValue = strList;
+  int nRet = FindInList(strList, strUser);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}

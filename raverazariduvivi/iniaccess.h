@@ -52,8 +52,7 @@ bool IniOpenCheck(const std::string& strIniFile);
 // Tells whether strUser is an item (case-blind) of list nKey (1 or 2) of the
 // cabinet strFolder; with bSetValue set the list is copied into strValue.
 int existUser(const std::string& strFolder, int nKey,
-              const std::string& strUser, std::string& strValue,
-              int bSetValue);
+              const std::string& strUser, std::string& strValue, int bSetValue);
 
 // Writes (mode 0), removes (mode 1) or looks for (mode 2) the [ReadUserInfo]
 // section of strFolder's Folder.ini.

@@ -1,1 +1,167 @@
+#include <exception>
+
+#include "commonproc.h"
+#include "commonproc_mbcs.h"
 #include "iniaccess.h"
+#include "platform/platform.h"
+#include "raverazariduvivi_trace.h"
+
+namespace {
+
+const char kSectionHeader[] = "[ReadUserInfo]";
+constexpr size_t kSectionHeaderLen = sizeof(kSectionHeader) - 1;
+const char kNewLine[] = "\r\n";
+
+// Returns the [ReadUserInfo] block that a write puts in the file.
+std::string SectionBlock(const std::string& strUserNameList,
+                         const std::string& strReadOnlyUserList) {
+  return std::string(kNewLine) + kSectionHeader + kNewLine +
+         "UserNameList=" + strUserNameList + kNewLine +
+         "ReadOnlyUserList=" + strReadOnlyUserList + kNewLine;
+}
+
+// Returns true iff the line's first 14 bytes are "[ReadUserInfo]", case-blind.
+bool IsSectionStart(const std::string& strLine) {
+  return MbEqualNoCase(strLine.substr(0, kSectionHeaderLen), kSectionHeader);
+}
+
+// Moves the reader state nReadFlag (0 before the section, 1 inside it, 2
+// behind it) over one trimmed, non-empty line, appending what it keeps to
+// strOut; the first section header is replaced by strBlock.
+void ReadLine(const std::string& strLine, const std::string& strBlock,
+              int& nReadFlag, std::string& strOut) {
+  bool bStart = IsSectionStart(strLine);
+  if (bStart && nReadFlag == 0) strOut += strBlock;
+  if (bStart) {
+    nReadFlag = 1;
+    return;
+  }
+  if (nReadFlag == 1 && strLine[0] != '[') return;
+  if (nReadFlag == 1) nReadFlag = 2;
+  strOut += strLine + kNewLine;
+}
+
+// Runs the line reader over the bytes of Folder.ini: a line ends at LF, a CR
+// before the LF is dropped, every other byte is kept. Appends the kept lines,
+// CR LF ended, to strOut. Returns true iff a section header was met.
+bool FilterFolderIni(const std::string& strData, const std::string& strBlock,
+                     std::string& strOut) {
+  int nReadFlag = 0;
+  for (size_t nStart = 0; nStart < strData.size();) {
+    size_t nEnd = strData.find('\n', nStart);
+    bool bLf = nEnd != std::string::npos;
+    if (!bLf) nEnd = strData.size();
+    size_t nLen = nEnd - nStart;
+    if (bLf && nLen > 0 && strData[nEnd - 1] == '\r') --nLen;
+    std::string strLine = MbTrim(strData.substr(nStart, nLen), "\t ");
+    if (!strLine.empty()) ReadLine(strLine, strBlock, nReadFlag, strOut);
+    nStart = nEnd + 1;
+  }
+  return nReadFlag != 0;
+}
+
+// Writes strData as the whole of a new file, flushed to the disk. Returns
+// false when the create, write, flush or close fails.
+bool WriteNewFile(const std::string& strPath, const std::string& strData) {
+  PlatFile* pFile = PlatCreateFile(strPath);
+  if (pFile == nullptr) {
+    TRACE_VALUE("Outputfile Open error. file", strPath);
+    return false;
+  }
+  bool bWritten = PlatWrite(pFile, strData) && PlatSync(pFile);
+  bWritten = PlatClose(pFile) && bWritten;
+  if (!bWritten) TRACE_VALUE("Outputfile Write error. file", strPath);
+  return bWritten;
+}
+
+// Writes strData into Folder.ini.new and moves that over Folder.ini.
+int ReplaceFolderIni(const std::string& strNew, const std::string& strIni,
+                     const std::string& strData) {
+  if (!WriteNewFile(strNew, strData)) return -2;
+  TRACE_VALUE("Call MyMoveFile(). strNew", strNew);
+  if (!MyMoveFile(strNew, strIni)) {
+    TRACE("rename Folder.ini.new->Folder.ini failed.");
+    return -4;
+  }
+  TRACE("Write Success.");
+  return 1;
+}
+
+// Returns the result of mode 2 for a file with or without the section.
+int CheckResult(bool bFound) {
+  TRACE(bFound ? "[ReadUserInfo] section found."
+               : "[ReadUserInfo] section no found.");
+  return bFound ? 1 : 0;
+}
+
+// Does the work of WriteAndCheckFolderIni for checked arguments. A missing
+// Folder.ini reads as an empty one, except that there is nothing to delete.
+int RewriteFolderIni(const std::string& strFolder, const std::string& strBlock,
+                     int nMode) {
+  std::string strIni = JoinPath(strFolder, "Folder.ini");
+  std::string strData;
+  if (PlatGetFileKind(strIni) == kPlatMissing) {
+    TRACE("Not exist Folder.ini");
+    if (nMode == kIniDelete) return 1;
+  } else if (PlatReadFile(strIni, strData) != 1) {
+    TRACE_VALUE("Inputfile Open error. file", strIni);
+    return -1;
+  }
+  std::string strOut;
+  bool bFound = FilterFolderIni(strData, strBlock, strOut);
+  if (nMode == kIniCheck) return CheckResult(bFound);
+  if (!bFound) strOut += strBlock;
+  return ReplaceFolderIni(JoinPath(strFolder, "Folder.ini.new"), strIni,
+                          strOut);
+}
+
+// Returns true iff the folder is given and the mode is 0, 1 or 2.
+bool CheckArguments(const std::string& strFolder, int nMode) {
+  if (strFolder.empty()) {
+    TRACE("strFolder is Empty.");
+    return false;
+  }
+  if (nMode == kIniWrite || nMode == kIniDelete || nMode == kIniCheck)
+    return true;
+  TRACE_INT("Parameter Error. nMode", nMode);
+  return false;
+}
+
+}  // namespace
+
+int WriteAndCheckFolderIni(const std::string& strFolder,
+                           const std::string& strUserNameList,
+                           const std::string& strReadOnlyUserList, int nMode) {
+  TRACE("Start WriteAndCheckFolderIni()");
+  TRACE_VALUE("\tstrFolder", strFolder);
+  TRACE_VALUE("\tstrUserNameList", strUserNameList);
+  TRACE_VALUE("\tstrReadOnlyUserList", strReadOnlyUserList);
+  TRACE_INT("\tnMode", nMode);
+  if (!CheckArguments(strFolder, nMode)) return -9;
+  // Growing the line and file strings can run out of memory.
+  try {
+    int nRet = RewriteFolderIni(
+        strFolder,
+        nMode == kIniWrite ? SectionBlock(strUserNameList, strReadOnlyUserList)
+                           : std::string(),
+        nMode);
+    TRACE_INT("Return", nRet);
+    return nRet;
+  } catch (const std::exception&) {
+    TRACE("Exception Occured.");
+    return -9;
+  }
+}
+
+int deleteReadUserInfo(const std::string& strFolder) {
+  TRACE("Start deleteReadUserInfo()");
+  TRACE_VALUE("\tstrFolder", strFolder);
+  if (strFolder.empty()) {
+    TRACE("strFolder is Empty.");
+    return -9;
+  }
+  TRACE("Call WriteAndCheckFolderIni()");
+  int nRet = WriteAndCheckFolderIni(strFolder, "", "", kIniDelete);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}

@@ -1,1 +1,130 @@
 #include "userproc.h"
+
+#include <vector>
+
+#include "commonproc.h"
+#include "commonproc_mbcs.h"
+#include "iniaccess.h"
+#include "raverazariduvivi_trace.h"
+
+namespace {
+
+// Reads list nKey of the cabinet into strList and tells whether strUser is
+// in it (case-blind): 1 yes, 0 no, -9 the list cannot be read.
+int ReadList(const std::string& strFolder, int nKey, const std::string& strUser,
+             std::string& strList) {
+  int nExist = existUser(strFolder, nKey, strUser, strList, 1);
+  return nExist < 0 ? -9 : nExist;
+}
+
+// An edit may not leave its list empty: -9 then, 1 otherwise.
+int CheckEdited(const std::string& strKeyValue) {
+  if (!strKeyValue.empty()) return 1;
+  TRACE("strKeyValue is Empty.");
+  return -9;
+}
+
+int AddToList(const std::string& strFolder, int nKey,
+              const std::string& strUser, std::string& strKeyValue) {
+  if (strFolder.empty() || strUser.empty()) return -9;
+  std::string strList;
+  int nExist = ReadList(strFolder, nKey, strUser, strList);
+  if (nExist == -9) return -9;
+  strKeyValue = nExist == 1 ? strList : strList + strUser + ",";
+  return nExist == 1 ? 0 : 1;
+}
+
+int RenameInList(const std::string& strFolder, int nKey,
+                 const std::string& strOldUser, const std::string& strNewUser,
+                 std::string& strKeyValue) {
+  if (strFolder.empty() || strOldUser.empty() || strNewUser.empty()) return -9;
+  std::string strList;
+  int nExist = ReadList(strFolder, nKey, strOldUser, strList);
+  if (nExist != 1) {
+    if (nExist == 0) strKeyValue = strList;
+    return nExist;
+  }
+  strKeyValue = ReplaceUserString(strList, strOldUser, strNewUser);
+  return CheckEdited(strKeyValue);
+}
+
+int DeleteFromList(const std::string& strFolder, int nKey,
+                   const std::string& strUser, std::string& strKeyValue) {
+  if (strFolder.empty() || strUser.empty()) return -9;
+  std::string strList;
+  int nExist = ReadList(strFolder, nKey, strUser, strList);
+  if (nExist != 1) {
+    if (nExist == 0) strKeyValue = strList;
+    return nExist;
+  }
+  strKeyValue = DeleteUserString(strList, strUser);
+  return CheckEdited(strKeyValue);
+}
+
+// Appends every non-empty item of strIn to strOut unless strOut already has
+// it (case counts). Returns true iff an item is "admin" in any case.
+bool AppendNewItems(const std::string& strIn, std::string& strOut) {
+  bool bAdmin = false;
+  std::vector<std::string> vItems;
+  split(strIn, ",", vItems);
+  for (std::string& strItem : vItems) {
+    if (strItem.empty()) continue;
+    if (MbEqualNoCase(strItem, "admin")) bAdmin = true;
+    if (strOut.empty() || SearchUserString(strOut, strItem, 0, 1) == 0)
+      strOut += strItem + ",";
+  }
+  return bAdmin;
+}
+
+}  // namespace
+
+int addUser(const std::string& strFolder, int nKey, const std::string& strUser,
+            std::string& strKeyValue) {
+  TRACE("Start addUser()");
+  TRACE_VALUE("strFolder", strFolder);
+  TRACE_INT("nKey", nKey);
+  TRACE_VALUE("strUser", strUser);
+  int nRet = AddToList(strFolder, nKey, strUser, strKeyValue);
+  TRACE_VALUE("strKeyValue", strKeyValue);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int renameUser(const std::string& strFolder, int nKey,
+               const std::string& strOldUser, const std::string& strNewUser,
+               std::string& strKeyValue) {
+  TRACE("Start renameUser()");
+  TRACE_VALUE("strFolder", strFolder);
+  TRACE_INT("nKey", nKey);
+  TRACE_VALUE("strOldUser", strOldUser);
+  TRACE_VALUE("strNewUser", strNewUser);
+  int nRet = RenameInList(strFolder, nKey, strOldUser, strNewUser, strKeyValue);
+  TRACE_VALUE("strKeyValue", strKeyValue);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int deleteUser(const std::string& strFolder, int nKey,
+               const std::string& strUser, std::string& strKeyValue) {
+  TRACE("Start deleteUser()");
+  TRACE_VALUE("strFolder", strFolder);
+  TRACE_INT("nKey", nKey);
+  TRACE_VALUE("strUser", strUser);
+  int nRet = DeleteFromList(strFolder, nKey, strUser, strKeyValue);
+  TRACE_VALUE("strKeyValue", strKeyValue);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int TrimDuplicateUserList(const std::string& strInUserList,
+                          std::string& strOutUserList) {
+  TRACE("Start TrimDuplicateUserList()");
+  TRACE_VALUE("strInUserList", strInUserList);
+  strOutUserList.clear();
+  bool bAdmin = AppendNewItems(strInUserList, strOutUserList);
+  if (!bAdmin) strOutUserList.insert(0, "admin,");
+  int nRet = MbEqualNoCase(strOutUserList, strInUserList) ? 0 : bAdmin ? 1 : 2;
+  TRACE_VALUE("strOutUserList", strOutUserList);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}

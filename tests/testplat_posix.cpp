@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "commonproc_mbcs.h"
+#include "platform/platform.h"
 #include "testutil.h"
 
 std::string TestMakeTempDir() {
@@ -42,3 +44,46 @@ std::string TestUtf8ToCp932(const std::string& strUtf8) {
 }
 
 std::string TestNativePath(const std::string& strPath) { return strPath; }
+
+namespace {
+
+// The stand-in registry file lives in a folder of its own for the process.
+std::string RegistryFile() {
+  static const ScratchDir dirRegistry;
+  return dirRegistry.Path("registry.reg");
+}
+
+// Quotes a value the way a REGEDIT4 export does; a trail byte that equals a
+// backslash is part of its character and stays as it is.
+std::string RegQuote(const std::string& str) {
+  std::string strOut = "\"";
+  for (size_t nPos = 0; nPos < str.size(); nPos += MbCharLen(str, nPos)) {
+    size_t nLen = MbCharLen(str, nPos);
+    if (nLen == 1 && (str[nPos] == '\\' || str[nPos] == '"')) strOut += '\\';
+    strOut += str.substr(nPos, nLen);
+  }
+  return strOut + "\"";
+}
+
+}  // namespace
+
+bool TestSetAppPathsKey(const std::string& strExe,
+                        const std::string& strVersion) {
+  std::string strData =
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+      "CurrentVersion\\App Paths\\TenboEnvSet.exe]\r\n";
+  if (!strExe.empty()) strData += "@=" + RegQuote(strExe) + "\r\n";
+  if (!strVersion.empty())
+    strData += "\"version\"=" + RegQuote(strVersion) + "\r\n";
+  return TestWriteRegistryExport(strData);
+}
+
+bool TestWriteRegistryExport(const std::string& strText) {
+  return setenv("RAVERAZARIDUVIVI_REGISTRY", RegistryFile().c_str(), 1) == 0 &&
+         TestWriteFile(RegistryFile(), strText);
+}
+
+void TestDeleteAppPathsKey() {
+  setenv("RAVERAZARIDUVIVI_REGISTRY", RegistryFile().c_str(), 1);
+  PlatDeleteFile(RegistryFile());
+}

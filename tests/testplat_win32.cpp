@@ -19,14 +19,47 @@ void RemoveEntry(const std::string& strPath) {
   if (hFind != INVALID_HANDLE_VALUE) {
     do {
       std::string strName = fd.cFileName;
-      if (strName != "." && strName != "..") RemoveEntry(strPath + "\\" + strName);
+      if (strName != "." && strName != "..")
+        RemoveEntry(strPath + "\\" + strName);
     } while (FindNextFileA(hFind, &fd));
     FindClose(hFind);
   }
   RemoveDirectoryA(strPath.c_str());
 }
 
+const char kAppPathsKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TenboEnvSet.exe";
+
+// Sets a string value, or removes it when strValue is empty.
+bool SetValue(HKEY hKey, const char* pszName, const std::string& strValue) {
+  if (strValue.empty()) {
+    LONG nResult = RegDeleteValueA(hKey, pszName);
+    return nResult == ERROR_SUCCESS || nResult == ERROR_FILE_NOT_FOUND;
+  }
+  return RegSetValueExA(hKey, pszName, 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(strValue.c_str()),
+                        static_cast<DWORD>(strValue.size() + 1)) ==
+         ERROR_SUCCESS;
+}
+
 }  // namespace
+
+bool TestSetAppPathsKey(const std::string& strExe,
+                        const std::string& strVersion) {
+  HKEY hKey = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, nullptr, 0,
+                      KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    return false;
+  bool bSet =
+      SetValue(hKey, nullptr, strExe) && SetValue(hKey, "version", strVersion);
+  return RegCloseKey(hKey) == ERROR_SUCCESS && bSet;
+}
+
+void TestDeleteAppPathsKey() {
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsKey);
+}
+
+bool TestWriteRegistryExport(const std::string&) { return false; }
 
 std::string TestMakeTempDir() {
   char szTemp[MAX_PATH];

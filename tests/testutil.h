@@ -49,3 +49,16 @@ std::string TestUtf8ToCp932(const std::string& strUtf8);
 
 // Converts a path written with "/" to the platform's form.
 std::string TestNativePath(const std::string& strPath);
+
+// Makes the installation registry hold the environment-setup program's App
+// Paths key with the default value strExe and the value "version"; an empty
+// string leaves that value out. Returns true on success.
+bool TestSetAppPathsKey(const std::string& strExe,
+                        const std::string& strVersion);
+
+// Removes the App Paths key, so that it cannot be opened.
+void TestDeleteAppPathsKey();
+
+// Where a text file stands in for the registry (POSIX), makes strText that
+// file and returns true; returns false where the registry is real.
+bool TestWriteRegistryExport(const std::string& strText);

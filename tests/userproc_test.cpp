@@ -1,1 +1,109 @@
+#include "userproc.h"
+
 #include <gtest/gtest.h>
+
+#include "testutil.h"
+
+namespace {
+
+enum Edit { kAdd, kDelete, kRename };
+
+const char* const kNoFile = "<missing>";
+
+struct EditCase {
+  std::string strFolderIni;  // kNoFile: the cabinet has no Folder.ini
+  Edit edit;
+  int nKey;
+  const char* pszUser;
+  const char* pszNewUser;
+  int nRet;
+  const char* pszList;  // the list handed back when nRet is not -9
+};
+
+// A cabinet's Folder.ini body with this update list and a fixed browse list.
+std::string Cabinet(const std::string& strUpdateList) {
+  return CrLf({"[ReadUserInfo]", "UserNameList=" + strUpdateList,
+               "ReadOnlyUserList=admin,Guest,"});
+}
+
+int RunEdit(const EditCase& c, const std::string& strFolder,
+            std::string& strList) {
+  switch (c.edit) {
+    case kAdd:
+      return addUser(strFolder, c.nKey, c.pszUser, strList);
+    case kDelete:
+      return deleteUser(strFolder, c.nKey, c.pszUser, strList);
+    case kRename:
+      return renameUser(strFolder, c.nKey, c.pszUser, c.pszNewUser, strList);
+  }
+  return -100;
+}
+
+TEST(UserListEdits, ReadTheListAndHandBackTheEdit) {
+  const std::string kList = Cabinet("admin,alice,");
+  const EditCase kCases[] = {
+      {kList, kAdd, 1, "dave", "", 1, "admin,alice,dave,"},
+      {kList, kAdd, 1, "Alice", "", 0, "admin,alice,"},
+      {kList, kAdd, 2, "dave", "", 1, "admin,Guest,dave,"},
+      {kList, kAdd, 3, "dave", "", -9, ""},
+      {kList, kAdd, 1, "", "", -9, ""},
+      {Cabinet("admin,alice"), kAdd, 1, "dave", "", 1, "admin,alice,dave,"},
+      {Cabinet(""), kAdd, 1, "dave", "", 1, "dave,"},
+      {CrLf({"[Other]", "UserNameList=x,"}), kAdd, 1, "dave", "", 1, "dave,"},
+      {kNoFile, kAdd, 1, "dave", "", 1, "dave,"},
+      {kList, kDelete, 1, "alice", "", 1, "admin,"},
+      {kList, kDelete, 1, "bob", "", 0, "admin,alice,"},
+      {kList, kDelete, 4, "alice", "", -9, ""},
+      {Cabinet("alice,"), kDelete, 1, "alice", "", -9, ""},
+      {Cabinet("admin,Alice,"), kDelete, 1, "alice", "", 1, "admin,Alice,"},
+      {Cabinet("admin,表,"), kDelete, 1, "表", "", 1, "admin,"},
+      {kNoFile, kDelete, 1, "alice", "", 0, ""},
+      {Cabinet("admin,alice,bob,"), kRename, 1, "ALICE", "carol", 1,
+       "admin,carol,bob,"},
+      {kList, kRename, 1, "bob", "carol", 0, "admin,alice,"},
+      {kList, kRename, 1, "alice", "", -9, ""}};
+  for (const EditCase& c : kCases) {
+    ScratchDir dir;
+    if (c.strFolderIni != kNoFile) {
+      ASSERT_TRUE(TestWriteFile(dir.Path("Folder.ini"), c.strFolderIni));
+    }
+    std::string strList;
+    EXPECT_EQ(RunEdit(c, dir.strRoot, strList), c.nRet)
+        << c.edit << " " << c.pszUser << " in " << c.strFolderIni;
+    if (c.nRet != -9) {
+      EXPECT_EQ(strList, c.pszList) << c.pszUser;
+    }
+    EXPECT_EQ(TestReadFile(dir.Path("Folder.ini")), c.strFolderIni);
+  }
+}
+
+TEST(UserListEdits, UnreadableFolderIniFails) {
+  ScratchDir dir;
+  ASSERT_TRUE(TestMakeDirs(dir.Path("Folder.ini")));
+  std::string strList;
+  EXPECT_EQ(addUser(dir.strRoot, 1, "dave", strList), -9);
+  EXPECT_EQ(deleteUser(dir.strRoot, 1, "dave", strList), -9);
+  EXPECT_EQ(renameUser(dir.strRoot, 1, "dave", "carol", strList), -9);
+}
+
+TEST(TrimDuplicateUserList, DropsDuplicatesAndKeepsAdminInFront) {
+  const struct {
+    const char* pszIn;
+    const char* pszOut;
+    int nRet;
+  } kCases[] = {{"admin,alice,,alice,Alice", "admin,alice,Alice,", 1},
+                {"alice,ADMIN,", "alice,ADMIN,", 0},
+                {"ADMIN,Admin,", "ADMIN,Admin,", 0},
+                {"alice,", "admin,alice,", 2},
+                {"bob,alice,bob,", "admin,bob,alice,", 2},
+                {"", "admin,", 2},
+                {"admin", "admin,", 1},
+                {",,admin,,", "admin,", 1}};
+  for (const auto& c : kCases) {
+    std::string strOut = "stale,";
+    EXPECT_EQ(TrimDuplicateUserList(c.pszIn, strOut), c.nRet) << c.pszIn;
+    EXPECT_EQ(strOut, c.pszOut) << c.pszIn;
+  }
+}
+
+}  // namespace

@@ -103,8 +103,7 @@ int PlatReadAppPathsKey(std::string& strDefault, std::string& strVersion);
 // implementation and its rules). Stores at most nSize - 1 bytes and a NUL
 // into pBuffer and returns the count of bytes stored; the default comes
 // back when the file, the section or the key is missing.
-unsigned PlatGetPrivateProfileString(const char* pszSection,
-                                     const char* pszKey,
+unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
                                      const char* pszDefault, char* pBuffer,
                                      unsigned nSize,
                                      const std::string& strIniPath);
@@ -151,20 +150,27 @@ unsigned PlatLowerChar(unsigned nChar);
 
 // ---- Fault injection (tests) ----------------------------------------------
 
-// The system calls that a test can make fail.
-constexpr int kFaultCreate = 0;   // PlatCreateFile
+// The system calls that a test can make fail. A faulty call does nothing and
+// fails the way the real call would: nullptr, false, or for PlatReplaceFile
+// kPlatReplaceFailed (kFaultReplace, a failure worth retrying) or
+// kPlatRefused (kFaultRefuse, which sends the caller to its copy-and-delete
+// fallback). A faulty PlatClose still closes the file. A copy or a replace
+// is matched on its destination path.
+constexpr int kFaultCreate = 0;   // PlatCreateFile, PlatOpenAppend
 constexpr int kFaultWrite = 1;    // PlatWrite
 constexpr int kFaultSync = 2;     // PlatSync
 constexpr int kFaultClose = 3;    // PlatClose
 constexpr int kFaultCopy = 4;     // PlatCopyFile
 constexpr int kFaultDelete = 5;   // PlatDeleteFile
-constexpr int kFaultReplace = 6;  // PlatReplaceFile
-constexpr int kFaultCount = 7;
+constexpr int kFaultReplace = 6;  // PlatReplaceFile gives kPlatReplaceFailed
+constexpr int kFaultRefuse = 7;   // PlatReplaceFile gives kPlatRefused
+constexpr int kFaultCount = 8;
 
 // Makes call nCall on a path that ends in strPathEnd fail nTimes, after
-// nSkip calls that succeed. nTimes 0 clears the fault.
+// nSkip such calls that succeed. nTimes 0 clears the fault.
 void PlatSetFault(int nCall, const std::string& strPathEnd, int nSkip,
                   int nTimes);
 
-// Clears every fault, and tells whether PlatSleep really waits.
+// Clears every fault, and tells whether PlatSleep really waits (false: it
+// returns at once, so tests of the retry loops do not wait).
 void PlatResetFaults(bool bSleep);

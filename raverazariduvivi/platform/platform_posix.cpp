@@ -1,1 +1,536 @@
+// The POSIX backend of the platform interface (Linux).
+//
+// Every path crossing the interface is CP932, because every name stored in
+// the INI files is CP932. A Linux store has ordinary UTF-8 folder names, so
+// each path is converted from CP932 to UTF-8 right before the system call,
+// and the current directory from UTF-8 back to CP932. A path that does not
+// convert is used with its raw bytes.
+#include <fcntl.h>
+#include <grp.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "fault.h"
 #include "platform.h"
+#include "profile_reader.h"
+
+struct PlatFile {
+  int nFd;
+  std::string strPath;  // as the caller gave it, for fault injection
+};
+
+namespace {
+
+const iconv_t kNoConv = reinterpret_cast<iconv_t>(-1);
+
+// Converts all of strIn; returns false, leaving strOut alone, when some
+// byte does not convert.
+bool Convert(iconv_t hConv, const std::string& strIn, std::string& strOut) {
+  if (hConv == kNoConv) return false;
+  // Back to the initial shift state; this form of the call cannot fail.
+  static_cast<void>(iconv(hConv, nullptr, nullptr, nullptr, nullptr));
+  std::string strResult;
+  char* pIn = const_cast<char*>(strIn.data());
+  size_t nIn = strIn.size();
+  char szBuf[512];
+  for (bool bFlush = false; !bFlush;) {
+    char* pOut = szBuf;
+    size_t nOut = sizeof szBuf;
+    bFlush = nIn == 0;
+    size_t nRet = bFlush ? iconv(hConv, nullptr, nullptr, &pOut, &nOut)
+                         : iconv(hConv, &pIn, &nIn, &pOut, &nOut);
+    strResult.append(szBuf, pOut - szBuf);
+    if (nRet == static_cast<size_t>(-1) && errno != E2BIG) return false;
+    if (nRet == static_cast<size_t>(-1)) bFlush = false;
+  }
+  strOut = strResult;
+  return true;
+}
+
+std::string ConvertOrKeep(iconv_t hConv, const std::string& strIn) {
+  std::string strOut;
+  return Convert(hConv, strIn, strOut) ? strOut : strIn;
+}
+
+// A locale without a real charset (the C locale says ASCII) still gets
+// UTF-8: ASCII cannot hold the Japanese messages, and terminals speak UTF-8.
+std::string ReadLocaleCharset() {
+  if (std::setlocale(LC_CTYPE, "") == nullptr) return "UTF-8";
+  std::string strCharset = nl_langinfo(CODESET);
+  if (strCharset.empty() || strCharset == "ANSI_X3.4-1968" ||
+      strCharset == "ASCII")
+    return "UTF-8";
+  return strCharset;
+}
+
+const char* LocaleCharset() {
+  static const std::string strCharset = ReadLocaleCharset();
+  return strCharset.c_str();
+}
+
+std::string NativePath(const std::string& strPath) {
+  static const iconv_t hConv = iconv_open("UTF-8", "CP932");
+  return ConvertOrKeep(hConv, strPath);
+}
+
+std::string PathFromNative(const std::string& strNative) {
+  static const iconv_t hConv = iconv_open("CP932", "UTF-8");
+  return ConvertOrKeep(hConv, strNative);
+}
+
+// Reads a whole file by its native path: 1 read, 0 missing, -1 failure.
+int ReadNativeFile(const std::string& strNative, std::string& strData) {
+  int nFd = open(strNative.c_str(), O_RDONLY | O_CLOEXEC);
+  if (nFd < 0) return errno == ENOENT || errno == ENOTDIR ? 0 : -1;
+  struct stat st;
+  bool bOk = fstat(nFd, &st) == 0 && !S_ISDIR(st.st_mode);
+  std::string strRead;
+  char szBuf[65536];
+  while (bOk) {
+    ssize_t nRead = read(nFd, szBuf, sizeof szBuf);
+    if (nRead < 0 && errno == EINTR) continue;
+    if (nRead <= 0) {
+      bOk = nRead == 0;
+      break;
+    }
+    strRead.append(szBuf, static_cast<size_t>(nRead));
+  }
+  if (close(nFd) != 0) bOk = false;
+  if (bOk) strData = strRead;
+  return bOk ? 1 : -1;
+}
+
+bool WriteAll(int nFd, const char* pData, size_t nLen) {
+  while (nLen > 0) {
+    ssize_t nWritten = write(nFd, pData, nLen);
+    if (nWritten < 0 && errno == EINTR) continue;
+    if (nWritten <= 0) return false;
+    pData += nWritten;
+    nLen -= static_cast<size_t>(nWritten);
+  }
+  return true;
+}
+
+PlatFile* OpenForWrite(const std::string& strPath, int nFlags) {
+  if (PlatFaultHit(kFaultCreate, strPath)) return nullptr;
+  int nFd = open(NativePath(strPath).c_str(),
+                 O_WRONLY | O_CREAT | O_CLOEXEC | nFlags, 0666);
+  if (nFd < 0) return nullptr;
+  return new PlatFile{nFd, strPath};
+}
+
+// Copies the open source into the open destination; true iff every byte
+// arrived and is on the disk.
+bool CopyBytes(int nSrc, int nDst) {
+  char szBuf[65536];
+  for (;;) {
+    ssize_t nRead = read(nSrc, szBuf, sizeof szBuf);
+    if (nRead < 0 && errno == EINTR) continue;
+    if (nRead < 0) return false;
+    if (nRead == 0) return fsync(nDst) == 0;
+    if (!WriteAll(nDst, szBuf, static_cast<size_t>(nRead))) return false;
+  }
+}
+
+// Opens the copy's destination emptied. It is truncated only once it is known
+// not to be the source itself, which O_TRUNC would wipe out. -1 on failure.
+int OpenCopyTarget(const std::string& strNativeDst, const struct stat& stSrc) {
+  int nDst = open(strNativeDst.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC,
+                  stSrc.st_mode & 0777);
+  if (nDst < 0) return -1;
+  struct stat st;
+  if (fstat(nDst, &st) == 0 &&
+      (st.st_dev != stSrc.st_dev || st.st_ino != stSrc.st_ino) &&
+      ftruncate(nDst, 0) == 0)
+    return nDst;
+  static_cast<void>(close(nDst));  // the copy has failed already
+  return -1;
+}
+
+// Flushes a folder's entries, so that a rename in it survives a crash. Some
+// file systems cannot sync a folder (EINVAL); their renames count as done.
+bool SyncFolderOf(const std::string& strNative) {
+  size_t nCut = strNative.rfind('/');
+  std::string strFolder = nCut == std::string::npos
+                              ? "."
+                              : strNative.substr(0, nCut == 0 ? 1 : nCut);
+  int nFd = open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (nFd < 0) return false;
+  bool bOk = fsync(nFd) == 0 || errno == EINVAL;
+  return close(nFd) == 0 && bOk;
+}
+
+// Gives the new file the old file's owner and mode. A refused owner change
+// (another user's file) is kPlatRefused: the caller's copy onto the old
+// file then keeps its owner.
+int TakeOverOwnerAndMode(int nFd, const struct stat& stOld) {
+  struct stat stNew;
+  if (fstat(nFd, &stNew) != 0 || !S_ISREG(stNew.st_mode))
+    return kPlatReplaceFailed;
+  if ((stNew.st_uid != stOld.st_uid || stNew.st_gid != stOld.st_gid) &&
+      fchown(nFd, stOld.st_uid, stOld.st_gid) != 0)
+    return errno == EPERM ? kPlatRefused : kPlatReplaceFailed;
+  if (fchmod(nFd, stOld.st_mode & 07777) != 0) return kPlatReplaceFailed;
+  return kPlatReplaced;
+}
+
+// Prepares the source for the rename: old owner and mode, data on disk.
+int PrepareReplacement(const std::string& strNativeSrc,
+                       const struct stat* pOld) {
+  int nFd = open(strNativeSrc.c_str(), O_RDONLY | O_CLOEXEC);
+  if (nFd < 0) return kPlatReplaceFailed;
+  int nResult =
+      pOld != nullptr ? TakeOverOwnerAndMode(nFd, *pOld) : kPlatReplaced;
+  if (nResult == kPlatReplaced && fsync(nFd) != 0) nResult = kPlatReplaceFailed;
+  if (close(nFd) != 0 && nResult == kPlatReplaced) nResult = kPlatReplaceFailed;
+  return nResult;
+}
+
+// rename's refusals that a copy onto the old file may still get past.
+bool IsRefusal(int nErr) {
+  return nErr == EXDEV || nErr == EBUSY || nErr == EISDIR || nErr == EPERM ||
+         nErr == EACCES;
+}
+
+// ---- Registry stand-in -----------------------------------------------------
+
+const char kAppPathsKey[] =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+    "Paths\\TenboEnvSet.exe";
+const size_t kMaxRegValue = 259;  // a 260-byte buffer with its NUL
+
+// Reads the quoted string that starts at nPos (on the opening quote) and
+// moves nPos behind the closing one. "\\" is a backslash, "\"" a quote; a
+// trail byte is never taken for either. False when the quote never closes.
+bool ReadQuoted(const std::string& strLine, size_t& nPos, std::string& strOut) {
+  strOut.clear();
+  for (++nPos; nPos < strLine.size(); ++nPos) {
+    char ch = strLine[nPos];
+    if (ch == '"') {
+      ++nPos;
+      return true;
+    }
+    if (PlatIsLeadByte(static_cast<unsigned char>(ch)) &&
+        nPos + 1 < strLine.size()) {
+      strOut += strLine.substr(nPos++, 2);
+      continue;
+    }
+    bool bEscape = ch == '\\' && nPos + 1 < strLine.size() &&
+                   (strLine[nPos + 1] == '\\' || strLine[nPos + 1] == '"');
+    strOut += bEscape ? strLine[++nPos] : ch;
+  }
+  return false;
+}
+
+// Parses one value line ("@=..." or "\"name\"=..."). Gives the value name
+// ("" for the default) and the string data; a value that is not a string
+// (dword:, hex:) comes back empty. False for a malformed line.
+bool ParseValueLine(const std::string& strLine, std::string& strName,
+                    std::string& strData) {
+  size_t nPos = 0;
+  strName.clear();
+  if (strLine[0] == '@')
+    nPos = 1;
+  else if (!ReadQuoted(strLine, nPos, strName))
+    return false;
+  if (nPos >= strLine.size() || strLine[nPos] != '=') return false;
+  ++nPos;
+  strData.clear();
+  if (nPos < strLine.size() && strLine[nPos] == '"')
+    return ReadQuoted(strLine, nPos, strData);
+  return true;
+}
+
+void SplitLines(const std::string& strData, std::vector<std::string>& vLines) {
+  size_t nPos = 0;
+  while (nPos < strData.size()) {
+    size_t nEnd = strData.find_first_of("\r\n", nPos);
+    if (nEnd == std::string::npos) nEnd = strData.size();
+    vLines.push_back(strData.substr(nPos, nEnd - nPos));
+    nPos = nEnd + (strData.compare(nEnd, 2, "\r\n") == 0 ? 2 : 1);
+  }
+}
+
+// Applies the value lines of the App Paths key; returns true iff the file is
+// a REGEDIT4 export that holds the key.
+bool ParseRegistryExport(const std::string& strData, std::string& strDefault,
+                         std::string& strVersion) {
+  std::vector<std::string> vLines;
+  SplitLines(strData, vLines);
+  if (vLines.empty() || vLines[0] != "REGEDIT4") return false;
+  bool bFound = false;
+  bool bInKey = false;
+  for (const std::string& strLine : vLines) {
+    if (!strLine.empty() && strLine[0] == '[') {
+      size_t nClose = strLine.rfind(']');
+      bInKey = nClose != std::string::npos &&
+               ProfileNameEquals(strLine.substr(1, nClose - 1), kAppPathsKey);
+      bFound = bFound || bInKey;
+      continue;
+    }
+    std::string strName;
+    std::string strValue;
+    if (!bInKey || strLine.empty() ||
+        (strLine[0] != '@' && strLine[0] != '"') ||
+        !ParseValueLine(strLine, strName, strValue))
+      continue;
+    if (strValue.size() > kMaxRegValue) strValue.clear();
+    if (strName.empty() && strLine[0] == '@') strDefault = strValue;
+    if (ProfileNameEquals(strName, "version")) strVersion = strValue;
+  }
+  return bFound;
+}
+
+bool IsAdminGroup(gid_t nGid) {
+  const struct group* pGroup = getgrgid(nGid);
+  if (pGroup == nullptr) return false;
+  std::string strName = pGroup->gr_name;
+  return strName == "sudo" || strName == "wheel" || strName == "admin";
+}
+
+// ---- Code page -----------------------------------------------------------
+
+// The letters of CP932 that have a lower-case form, as Windows lower-cases
+// them. Each range maps onto consecutive codes from nLower; the Cyrillic
+// lower-case run skips 0x847F, which is no trail byte. The capital Roman
+// numerals exist twice (NEC row 13 and IBM); both lower-case to the only
+// small ones, the IBM codes. Windows also rewrites other NEC/IBM duplicate
+// codes to their preferred form while lower-casing; that is no change of
+// case and is not copied here.
+struct CaseRange {
+  unsigned nFirst;
+  unsigned nLast;
+  unsigned nLower;
+};
+
+const CaseRange kCaseRanges[] = {
+    {0x41, 0x5A, 0x61},        // ASCII
+    {0x8260, 0x8279, 0x8281},  // full-width Latin
+    {0x839F, 0x83B6, 0x83BF},  // Greek
+    {0x8440, 0x8460, 0x8470},  // Cyrillic
+    {0x8754, 0x875D, 0xFA40},  // Roman numerals, NEC row 13
+    {0xFA4A, 0xFA53, 0xFA40},  // Roman numerals, IBM
+};
+
+}  // namespace
+
+char PlatPathSeparator() { return '/'; }
+
+int PlatGetFileKind(const std::string& strPath) {
+  struct stat st;
+  if (stat(NativePath(strPath).c_str(), &st) != 0) return kPlatMissing;
+  return S_ISDIR(st.st_mode) ? kPlatDir : kPlatFile;
+}
+
+// fopen of a directory succeeds for reading on Linux; Windows refuses it,
+// so a directory is checked for explicitly.
+bool PlatCanOpenForRead(const std::string& strPath) {
+  int nFd = open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC);
+  if (nFd < 0) return false;
+  struct stat st;
+  bool bFile = fstat(nFd, &st) == 0 && !S_ISDIR(st.st_mode);
+  return close(nFd) == 0 && bFile;
+}
+
+int PlatReadFile(const std::string& strPath, std::string& strData) {
+  return ReadNativeFile(NativePath(strPath), strData);
+}
+
+PlatFile* PlatCreateFile(const std::string& strPath) {
+  return OpenForWrite(strPath, O_TRUNC);
+}
+
+PlatFile* PlatOpenAppend(const std::string& strPath) {
+  return OpenForWrite(strPath, O_APPEND);
+}
+
+bool PlatWrite(PlatFile* pFile, const std::string& strData) {
+  if (PlatFaultHit(kFaultWrite, pFile->strPath)) return false;
+  return WriteAll(pFile->nFd, strData.data(), strData.size());
+}
+
+bool PlatSync(PlatFile* pFile) {
+  if (PlatFaultHit(kFaultSync, pFile->strPath)) return false;
+  return fsync(pFile->nFd) == 0;
+}
+
+// Nothing is buffered above the descriptor, so closing is the whole flush.
+// A close that fails is not retried: on Linux the descriptor is gone anyway.
+bool PlatClose(PlatFile* pFile) {
+  bool bFault = PlatFaultHit(kFaultClose, pFile->strPath);
+  bool bClosed = close(pFile->nFd) == 0;
+  delete pFile;
+  return bClosed && !bFault;
+}
+
+bool PlatCopyFile(const std::string& strSrc, const std::string& strDst) {
+  if (PlatFaultHit(kFaultCopy, strDst)) return false;
+  int nSrc = open(NativePath(strSrc).c_str(), O_RDONLY | O_CLOEXEC);
+  if (nSrc < 0) return false;
+  struct stat st;
+  int nDst = fstat(nSrc, &st) == 0 && S_ISREG(st.st_mode)
+                 ? OpenCopyTarget(NativePath(strDst), st)
+                 : -1;
+  bool bOk = nDst >= 0 && CopyBytes(nSrc, nDst);
+  if (nDst >= 0 && close(nDst) != 0) bOk = false;
+  if (close(nSrc) != 0) bOk = false;
+  return bOk;
+}
+
+bool PlatDeleteFile(const std::string& strPath) {
+  if (PlatFaultHit(kFaultDelete, strPath)) return false;
+  return unlink(NativePath(strPath).c_str()) == 0;
+}
+
+int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
+  if (PlatFaultHit(kFaultRefuse, strDst)) return kPlatRefused;
+  if (PlatFaultHit(kFaultReplace, strDst)) return kPlatReplaceFailed;
+  std::string strNativeSrc = NativePath(strSrc);
+  std::string strNativeDst = NativePath(strDst);
+  struct stat stOld;
+  bool bOld = lstat(strNativeDst.c_str(), &stOld) == 0;
+  if (!bOld && errno != ENOENT) return kPlatReplaceFailed;
+  if (bOld && !S_ISREG(stOld.st_mode)) return kPlatRefused;
+  int nResult = PrepareReplacement(strNativeSrc, bOld ? &stOld : nullptr);
+  if (nResult != kPlatReplaced) return nResult;
+  if (rename(strNativeSrc.c_str(), strNativeDst.c_str()) != 0)
+    return IsRefusal(errno) ? kPlatRefused : kPlatReplaceFailed;
+  // The rename is done; a folder that cannot be synced may lose it in a crash.
+  return SyncFolderOf(strNativeDst) ? kPlatReplaced : kPlatReplaceFailed;
+}
+
+bool PlatMakeDirectory(const std::string& strPath) {
+  return mkdir(NativePath(strPath).c_str(), 0777) == 0;
+}
+
+bool PlatGetCurrentDirectory(std::string& strDir) {
+  std::vector<char> vBuf(4096);
+  while (getcwd(vBuf.data(), vBuf.size()) == nullptr) {
+    if (errno != ERANGE) return false;
+    vBuf.resize(vBuf.size() * 2);
+  }
+  strDir = PathFromNative(vBuf.data());
+  return true;
+}
+
+void PlatSleep(int nMilliseconds) {
+  if (!PlatSleepWaits() || nMilliseconds <= 0) return;
+  struct timespec tsLeft = {nMilliseconds / 1000,
+                            (nMilliseconds % 1000) * 1000000L};
+  while (nanosleep(&tsLeft, &tsLeft) != 0 && errno == EINTR) {
+  }
+}
+
+// Linux has no registry: an administrator's REGEDIT4 export of the key
+// stands in for it. Its path is native, straight from the environment.
+int PlatReadAppPathsKey(std::string& strDefault, std::string& strVersion) {
+  const char* pszPath = std::getenv("RAVERAZARIDUVIVI_REGISTRY");
+  std::string strData;
+  if (ReadNativeFile(
+          pszPath != nullptr ? pszPath : "/etc/raverazariduvivi/registry.reg",
+          strData) != 1)
+    return 0;
+  std::string strNewDefault;
+  std::string strNewVersion;
+  if (!ParseRegistryExport(strData, strNewDefault, strNewVersion)) return 0;
+  strDefault = strNewDefault;
+  strVersion = strNewVersion;
+  return 1;
+}
+
+unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
+                                     const char* pszDefault, char* pBuffer,
+                                     unsigned nSize,
+                                     const std::string& strIniPath) {
+  std::string strData;
+  if (PlatReadFile(strIniPath, strData) != 1) strData.clear();
+  return ProfileGetString(strData, pszSection, pszKey, pszDefault, pBuffer,
+                          nSize);
+}
+
+// A lock file stands in for the named mutex: flock is dropped by the system
+// when the process ends, whichever way. The file is first opened without
+// O_CREAT, because Linux refuses O_CREAT on another user's file in the
+// sticky /tmp even when it exists (fs.protected_regular).
+int PlatAcquireSingleInstance(const char* pszName) {
+  std::string strPath = NativePath(std::string("/tmp/") + pszName + ".lock");
+  const int nFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC;
+  int nFd = open(strPath.c_str(), nFlags);
+  if (nFd < 0 && errno == ENOENT)
+    nFd = open(strPath.c_str(), nFlags | O_CREAT, 0644);
+  if (nFd < 0) return 0;
+  if (flock(nFd, LOCK_EX | LOCK_NB) == 0) return 1;  // nFd stays open
+  // The lock is refused; the answer is 0 whatever close says.
+  static_cast<void>(close(nFd));
+  return 0;
+}
+
+// Linux has no Administrators group: root, or a member of the group that
+// may use sudo, counts as an administrator.
+int PlatIsAdministrator() {
+  if (geteuid() == 0) return kPlatAdmin;
+  int nCount = getgroups(0, nullptr);
+  if (nCount < 0) return kPlatGroupsError;
+  std::vector<gid_t> vGroups(static_cast<size_t>(nCount) + 1);
+  nCount = getgroups(nCount, vGroups.data());
+  if (nCount < 0) return kPlatGroupsError;
+  vGroups[static_cast<size_t>(nCount)] = getegid();
+  for (int nIndex = 0; nIndex <= nCount; ++nIndex)
+    if (IsAdminGroup(vGroups[static_cast<size_t>(nIndex)])) return kPlatAdmin;
+  return kPlatNotAdmin;
+}
+
+// Arguments arrive in the locale's charset; the tool works in CP932.
+std::vector<std::string> PlatGetArguments(int argc, char** argv) {
+  static const iconv_t hConv = iconv_open("CP932", LocaleCharset());
+  std::vector<std::string> vArgs;
+  for (int nIndex = 0; nIndex < argc; ++nIndex)
+    vArgs.push_back(ConvertOrKeep(hConv, argv[nIndex]));
+  return vArgs;
+}
+
+// POSIX keeps no command line, only the argument vector; it is joined back
+// the way Windows would show it.
+std::string PlatGetCommandLine(int argc, char** argv) {
+  std::string strLine;
+  for (const std::string& strArg : PlatGetArguments(argc, argv)) {
+    bool bQuote =
+        strArg.empty() || strArg.find_first_of(" \t") != std::string::npos;
+    if (!strLine.empty()) strLine += ' ';
+    strLine += bQuote ? "\"" + strArg + "\"" : strArg;
+  }
+  return strLine;
+}
+
+bool PlatWriteConsole(const std::string& strText) {
+  static const iconv_t hConv = iconv_open(LocaleCharset(), "CP932");
+  std::string strOut = ConvertOrKeep(hConv, strText);
+  bool bWritten =
+      std::fwrite(strOut.data(), 1, strOut.size(), stdout) == strOut.size();
+  return std::fflush(stdout) == 0 && bWritten;
+}
+
+bool PlatIsLeadByte(unsigned char chByte) {
+  return (chByte >= 0x81 && chByte <= 0x9F) ||
+         (chByte >= 0xE0 && chByte <= 0xFC);
+}
+
+unsigned PlatLowerChar(unsigned nChar) {
+  for (const CaseRange& range : kCaseRanges) {
+    if (nChar < range.nFirst || nChar > range.nLast) continue;
+    unsigned nLower = range.nLower + (nChar - range.nFirst);
+    return range.nFirst == 0x8440 && nLower >= 0x847F ? nLower + 1 : nLower;
+  }
+  return nChar;
+}

@@ -1,1 +1,328 @@
+// The Windows backend of the platform interface: the ANSI ("A") API, whose
+// strings are already in the system code page, CP932 on the target systems.
+#include <mbstring.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "fault.h"
 #include "platform.h"
+
+struct PlatFile {
+  HANDLE hFile;
+  std::string strPath;  // as the caller gave it, for fault injection
+};
+
+namespace {
+
+// An open file stays open to others: two writers may append to the same log
+// at once, and a reader or the retried move may reach a file being written.
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+const char kAppPathsKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TenboEnvSet.exe";
+const DWORD kRegBufferSize = 260;
+
+HANDLE OpenForRead(const std::string& strPath) {
+  return CreateFileA(strPath.c_str(), GENERIC_READ, kShareAll, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Reads what is left of the open file; true iff it reached the end.
+bool ReadToEnd(HANDLE hFile, std::string& strData) {
+  char szBuf[65536];
+  for (;;) {
+    DWORD dwRead = 0;
+    if (!ReadFile(hFile, szBuf, sizeof szBuf, &dwRead, nullptr)) return false;
+    if (dwRead == 0) return true;
+    strData.append(szBuf, dwRead);
+  }
+}
+
+PlatFile* OpenForWrite(const std::string& strPath, DWORD dwAccess,
+                       DWORD dwDisposition) {
+  if (PlatFaultHit(kFaultCreate, strPath)) return nullptr;
+  HANDLE hFile = CreateFileA(strPath.c_str(), dwAccess, kShareAll, nullptr,
+                             dwDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE) return nullptr;
+  return new PlatFile{hFile, strPath};
+}
+
+// Puts the replacement's data on the disk before it takes the old name.
+bool FlushFile(const std::string& strPath) {
+  HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE) return false;
+  bool bFlushed = FlushFileBuffers(hFile) != 0;
+  return CloseHandle(hFile) != 0 && bFlushed;
+}
+
+// The errors of a replace that a copy onto the old file may still get past:
+// another process holds the file, or the two files are on different volumes.
+int ReplaceError(DWORD dwError) {
+  bool bRefused =
+      dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION ||
+      dwError == ERROR_ACCESS_DENIED || dwError == ERROR_NOT_SAME_DEVICE;
+  return bRefused ? kPlatRefused : kPlatReplaceFailed;
+}
+
+// Reads one string value into the 260-byte buffer; a value that does not
+// fit, is absent or is no string comes back empty.
+std::string QueryString(HKEY hKey, const char* pszName) {
+  char szBuf[kRegBufferSize + 1] = {};
+  DWORD dwType = 0;
+  DWORD dwSize = kRegBufferSize;
+  LONG nResult = RegQueryValueExA(hKey, pszName, nullptr, &dwType,
+                                  reinterpret_cast<BYTE*>(szBuf), &dwSize);
+  if (nResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
+    return "";
+  std::string strValue(szBuf);  // the stored string may lack its NUL
+  return strValue.size() < kRegBufferSize ? strValue : "";
+}
+
+// Builds the well-known group S-1-5-32-nAlias; nullptr on failure.
+PSID MakeBuiltinSid(DWORD dwAlias) {
+  SID_IDENTIFIER_AUTHORITY sia = SECURITY_NT_AUTHORITY;
+  PSID pSid = nullptr;
+  if (!AllocateAndInitializeSid(&sia, 2, SECURITY_BUILTIN_DOMAIN_RID, dwAlias,
+                                0, 0, 0, 0, 0, 0, &pSid))
+    return nullptr;
+  return pSid;
+}
+
+// Reads the token's group list into pGroups; returns 1, or a kPlat*Error
+// code.
+int ReadTokenGroups(std::unique_ptr<BYTE[]>& pGroups) {
+  HANDLE hToken = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
+    return kPlatTokenError;
+  DWORD dwSize = 0;
+  int nResult = 1;
+  if (!GetTokenInformation(hToken, TokenGroups, nullptr, 0, &dwSize) &&
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    nResult = kPlatGroupsError;
+  if (nResult == 1) pGroups.reset(new (std::nothrow) BYTE[dwSize]);
+  if (nResult == 1 && pGroups == nullptr) nResult = kPlatMemoryError;
+  if (nResult == 1 &&
+      !GetTokenInformation(hToken, TokenGroups, pGroups.get(), dwSize, &dwSize))
+    nResult = kPlatGroupsError;
+  if (!CloseHandle(hToken) && nResult == 1) nResult = kPlatTokenError;
+  return nResult;
+}
+
+// Membership counts whatever the group's attributes say: a deny-only
+// Administrators group (a filtered token) still passes.
+bool HasGroup(const TOKEN_GROUPS* pGroups, PSID pAdmins, PSID pPowerUsers) {
+  for (DWORD dwIndex = 0; dwIndex < pGroups->GroupCount; ++dwIndex) {
+    PSID pSid = pGroups->Groups[dwIndex].Sid;
+    if (EqualSid(pSid, pAdmins) || EqualSid(pSid, pPowerUsers)) return true;
+  }
+  return false;
+}
+
+// Builds the three groups, in the order Administrators, Power Users, Users,
+// and looks for the first two in the token's groups.
+int CheckGroups(const TOKEN_GROUPS* pGroups) {
+  PSID pAdmins = MakeBuiltinSid(DOMAIN_ALIAS_RID_ADMINS);
+  PSID pPowerUsers = MakeBuiltinSid(DOMAIN_ALIAS_RID_POWER_USERS);
+  PSID pUsers = MakeBuiltinSid(DOMAIN_ALIAS_RID_USERS);
+  int nResult = kPlatNotAdmin;
+  if (pAdmins == nullptr)
+    nResult = kPlatSidAdminError;
+  else if (pPowerUsers == nullptr)
+    nResult = kPlatSidPowerError;
+  else if (pUsers == nullptr)
+    nResult = kPlatSidUsersError;
+  else if (HasGroup(pGroups, pAdmins, pPowerUsers))
+    nResult = kPlatAdmin;
+  for (PSID pSid : {pAdmins, pPowerUsers, pUsers})
+    if (pSid != nullptr) FreeSid(pSid);
+  return nResult;
+}
+
+}  // namespace
+
+char PlatPathSeparator() { return '\\'; }
+
+int PlatGetFileKind(const std::string& strPath) {
+  DWORD dwAttr = GetFileAttributesA(strPath.c_str());
+  if (dwAttr == INVALID_FILE_ATTRIBUTES) return kPlatMissing;
+  return (dwAttr & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kPlatDir : kPlatFile;
+}
+
+// Without FILE_FLAG_BACKUP_SEMANTICS a directory cannot be opened, which is
+// the answer wanted for one.
+bool PlatCanOpenForRead(const std::string& strPath) {
+  HANDLE hFile = OpenForRead(strPath);
+  if (hFile == INVALID_HANDLE_VALUE) return false;
+  return CloseHandle(hFile) != 0;
+}
+
+int PlatReadFile(const std::string& strPath, std::string& strData) {
+  HANDLE hFile = OpenForRead(strPath);
+  if (hFile == INVALID_HANDLE_VALUE) {
+    DWORD dwError = GetLastError();
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND
+               ? 0
+               : -1;
+  }
+  std::string strRead;
+  bool bOk = ReadToEnd(hFile, strRead);
+  if (!CloseHandle(hFile)) bOk = false;
+  if (bOk) strData = strRead;
+  return bOk ? 1 : -1;
+}
+
+PlatFile* PlatCreateFile(const std::string& strPath) {
+  return OpenForWrite(strPath, GENERIC_WRITE, CREATE_ALWAYS);
+}
+
+// FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land at the
+// end of the file, even when another writer has appended meanwhile.
+PlatFile* PlatOpenAppend(const std::string& strPath) {
+  return OpenForWrite(strPath, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS);
+}
+
+bool PlatWrite(PlatFile* pFile, const std::string& strData) {
+  if (PlatFaultHit(kFaultWrite, pFile->strPath)) return false;
+  size_t nDone = 0;
+  while (nDone < strData.size()) {
+    DWORD dwChunk =
+        static_cast<DWORD>(std::min<size_t>(strData.size() - nDone, 1u << 30));
+    DWORD dwWritten = 0;
+    if (!WriteFile(pFile->hFile, strData.data() + nDone, dwChunk, &dwWritten,
+                   nullptr) ||
+        dwWritten == 0)
+      return false;
+    nDone += dwWritten;
+  }
+  return true;
+}
+
+bool PlatSync(PlatFile* pFile) {
+  if (PlatFaultHit(kFaultSync, pFile->strPath)) return false;
+  return FlushFileBuffers(pFile->hFile) != 0;
+}
+
+// WriteFile buffers nothing in the process, so closing is the whole flush.
+bool PlatClose(PlatFile* pFile) {
+  bool bFault = PlatFaultHit(kFaultClose, pFile->strPath);
+  bool bClosed = CloseHandle(pFile->hFile) != 0;
+  delete pFile;
+  return bClosed && !bFault;
+}
+
+bool PlatCopyFile(const std::string& strSrc, const std::string& strDst) {
+  if (PlatFaultHit(kFaultCopy, strDst)) return false;
+  return CopyFileA(strSrc.c_str(), strDst.c_str(), FALSE) != 0;
+}
+
+bool PlatDeleteFile(const std::string& strPath) {
+  if (PlatFaultHit(kFaultDelete, strPath)) return false;
+  return DeleteFileA(strPath.c_str()) != 0;
+}
+
+// ReplaceFileA keeps the old file's security and attributes; it needs an
+// existing old file, so a first write is a plain move. Where ReplaceFileA
+// fails (some file systems do not support it), MoveFileExA still replaces
+// the file in one step.
+int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
+  if (PlatFaultHit(kFaultRefuse, strDst)) return kPlatRefused;
+  if (PlatFaultHit(kFaultReplace, strDst)) return kPlatReplaceFailed;
+  DWORD dwAttr = GetFileAttributesA(strDst.c_str());
+  if (dwAttr != INVALID_FILE_ATTRIBUTES &&
+      (dwAttr & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return kPlatRefused;
+  if (!FlushFile(strSrc)) return ReplaceError(GetLastError());
+  if (dwAttr != INVALID_FILE_ATTRIBUTES &&
+      ReplaceFileA(strDst.c_str(), strSrc.c_str(), nullptr,
+                   REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
+    return kPlatReplaced;
+  if (MoveFileExA(strSrc.c_str(), strDst.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return kPlatReplaced;
+  return ReplaceError(GetLastError());
+}
+
+bool PlatMakeDirectory(const std::string& strPath) {
+  return CreateDirectoryA(strPath.c_str(), nullptr) != 0;
+}
+
+bool PlatGetCurrentDirectory(std::string& strDir) {
+  DWORD dwSize = GetCurrentDirectoryA(0, nullptr);
+  if (dwSize == 0) return false;
+  std::vector<char> vBuf(dwSize);
+  DWORD dwLen = GetCurrentDirectoryA(dwSize, vBuf.data());
+  if (dwLen == 0 || dwLen >= dwSize) return false;
+  strDir.assign(vBuf.data(), dwLen);
+  return true;
+}
+
+void PlatSleep(int nMilliseconds) {
+  if (PlatSleepWaits() && nMilliseconds > 0)
+    Sleep(static_cast<DWORD>(nMilliseconds));
+}
+
+int PlatReadAppPathsKey(std::string& strDefault, std::string& strVersion) {
+  HKEY hKey = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, KEY_READ, &hKey) !=
+      ERROR_SUCCESS)
+    return 0;
+  strDefault = QueryString(hKey, nullptr);
+  strVersion = QueryString(hKey, "version");
+  // The values are read; a failing close changes nothing about them.
+  static_cast<void>(RegCloseKey(hKey));
+  return 1;
+}
+
+unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
+                                     const char* pszDefault, char* pBuffer,
+                                     unsigned nSize,
+                                     const std::string& strIniPath) {
+  return GetPrivateProfileStringA(pszSection, pszKey, pszDefault, pBuffer,
+                                  nSize, strIniPath.c_str());
+}
+
+// The handle is never closed: the system drops the mutex with the process.
+int PlatAcquireSingleInstance(const char* pszName) {
+  SetLastError(ERROR_SUCCESS);
+  HANDLE hMutex = CreateMutexA(nullptr, TRUE, pszName);
+  DWORD dwError = GetLastError();
+  if (hMutex == nullptr || dwError == ERROR_ACCESS_DENIED) return 0;
+  return dwError == ERROR_ALREADY_EXISTS ? 0 : 1;
+}
+
+int PlatIsAdministrator() {
+  std::unique_ptr<BYTE[]> pGroups;
+  int nResult = ReadTokenGroups(pGroups);
+  if (nResult != 1) return nResult;
+  return CheckGroups(reinterpret_cast<const TOKEN_GROUPS*>(pGroups.get()));
+}
+
+// The arguments are ANSI already.
+std::vector<std::string> PlatGetArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+std::string PlatGetCommandLine(int, char**) { return GetCommandLineA(); }
+
+// stdout stays in text mode: the core ends console lines with "\n" and the
+// CRT writes CR LF, as a console program does.
+bool PlatWriteConsole(const std::string& strText) {
+  bool bWritten =
+      std::fwrite(strText.data(), 1, strText.size(), stdout) == strText.size();
+  return std::fflush(stdout) == 0 && bWritten;
+}
+
+bool PlatIsLeadByte(unsigned char chByte) {
+  return IsDBCSLeadByte(chByte) != 0;
+}
+
+// The CRT lower-cases with the multibyte code page it took from the system
+// at start-up.
+unsigned PlatLowerChar(unsigned nChar) { return _mbctolower(nChar); }

@@ -1,0 +1,251 @@
+#include "raverazariduvivi.h"
+
+#include <vector>
+
+#include "checklibcab.h"
+#include "checklogic.h"
+#include "commonproc.h"
+#include "platform/platform.h"
+#include "raverazariduvivi_list.h"
+#include "raverazariduvivi_ops.h"
+#include "raverazariduvivi_params.h"
+#include "raverazariduvivi_result.h"
+#include "raverazariduvivi_trace.h"
+
+// The run's own trace lines carry the entry point's name.
+#define MAIN_TRACE(msg) TraceLog("main", __FILE__, __LINE__, (msg))
+#define MAIN_TRACE_VALUE(name, value) \
+  TraceLogValue("main", __FILE__, __LINE__, (name), (value))
+
+namespace {
+
+const char kMsgResultFile[] = "実行結果ファイルを作成できません。";
+const char kMsgTail[] = " ファイルを参照してください。";
+const char kMsgWhere[] = "\n実行結果は本ツールと同じフォルダにある ";
+
+// "YYYYMMDDhhmmss" becomes "YYYY/MM/DD hh:mm:ss".
+std::string DisplayTime(const std::string& strStamp) {
+  return strStamp.substr(0, 4) + "/" + strStamp.substr(4, 2) + "/" +
+         strStamp.substr(6, 2) + " " + strStamp.substr(8, 2) + ":" +
+         strStamp.substr(10, 2) + ":" + strStamp.substr(12, 2);
+}
+
+// The trace log is on for this run when "tracelogset.txt" is a file in the
+// current directory.
+void SwitchTraceLog(const std::string& strStamp) {
+  g_bTraceLog = 0;
+  std::string strDir;
+  if (!GetUsableCurrentDirectory(strDir)) return;
+  if (PlatGetFileKind(JoinPath(strDir, "tracelogset.txt")) != kPlatFile) return;
+  g_szTraceLogPath = JoinPath(strDir, "tracelog" + strStamp + ".txt");
+  g_bTraceLog = 1;
+}
+
+void TraceArguments(const std::vector<std::string>& vArgs) {
+  MAIN_TRACE(vArgs.empty() ? std::string() : vArgs[0]);
+  for (size_t i = 1; i < vArgs.size(); ++i)
+    MAIN_TRACE("\targv[" + std::to_string(i) + "] = " + vArgs[i]);
+}
+
+int FailStartup(const std::string& strMsg, const std::string& strDetail) {
+  DispErrMsg(strMsg, strDetail);
+  MAIN_TRACE(strMsg);
+  return -1;
+}
+
+const char* InstallMessage(int nRet) {
+  switch (nRet) {
+    case 0:
+      return "Tenbo クライアントサーバがインストールされていません。";
+    case -1:
+    case -2:
+      return "Tenbo クライアントサーバのデータ格納先フォルダが見つかりません。";
+    case -3:
+      return "Tenbo クライアントサーバのバージョンレベルが動作対象外です。";
+    case -4:
+      return "Tenbo クライアントサーバのユーザー登録情報がみつかりません。";
+    case -9:
+      return "その他のエラーが発生しました。";
+    default:
+      return nullptr;
+  }
+}
+
+// Runs the checks before the command line; returns 1 to go on, else -1.
+int CheckEnvironment() {
+  if (checkMutex() == 0)
+    return FailStartup("本ツールは同時に２つ以上実行できません。", "");
+  if (checkAdmin() == 0)
+    return FailStartup("管理者権限で実行してください。", "");
+  const char* pszMsg = InstallMessage(checkCSServerInstall());
+  return pszMsg == nullptr ? 1 : FailStartup(pszMsg, "");
+}
+
+int OpenResultFile(const std::string& strStamp, const std::string& strCmdLine,
+                   std::string& strResultName) {
+  int nRet =
+      LogOpen(strStamp, DisplayTime(strStamp), strCmdLine, strResultName);
+  if (nRet == 1) return 1;
+  return FailStartup(kMsgResultFile, nRet == -1 ? strResultName : "");
+}
+
+void Dispatch(const ParamInfo& info, const std::string& strLib,
+              const std::string& strCab, const std::string& strCabinetPath) {
+  switch (info.nMode) {
+    case kModeSet:
+    case kModeSetForce:
+      MAIN_TRACE("Call setAuth()");
+      setAuth(info.nMode, info.nUserAuth, info.strUsername, strLib, strCab,
+              strCabinetPath);
+      break;
+    case kModeRename:
+      MAIN_TRACE("Call renameAuth()");
+      renameAuth(info.strOldUsername, info.strUsername, strLib, strCab,
+                 strCabinetPath);
+      break;
+    case kModeCopyAuth:
+      MAIN_TRACE("Call copyAuth()");
+      copyAuth(strLib, strCab, strCabinetPath, info.strNewLibname,
+               info.strNewCabname);
+      break;
+    case kModeCleanup:
+      MAIN_TRACE("Call cleanupAuth()");
+      cleanupAuth(strLib, strCab, strCabinetPath);
+      break;
+    case kModeReset:
+      MAIN_TRACE("Call resetAuth()");
+      resetAuth(strLib, strCab, strCabinetPath);
+      break;
+    case kModeList:
+    case kModeListAll:
+      g_bListMode = 1;
+      MAIN_TRACE("Call listCabinetAuth()");
+      listCabinetAuth(strLib, strCab, strCabinetPath,
+                      info.nMode == kModeListAll ? 1 : 0);
+      break;
+    case kModeUserStatus:
+      g_bListMode = 1;
+      MAIN_TRACE("Call listAuth()");
+      listAuth(info.strUsername, strLib, strCab, strCabinetPath);
+      break;
+    default:
+      break;
+  }
+}
+
+// Names to visit: the one given, or the list read from the store.
+void WalkCabinets(const ParamInfo& info, const std::string& strLib,
+                  bool& bListError) {
+  std::string strCabinetList = info.strCabname + ",";
+  if (info.strCabname.empty()) {
+    int nRet = GetCabinetList(strLib, strCabinetList);
+    if (nRet == -1) {
+      bListError = true;
+      LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", strLib, "",
+                          "書庫内のキャビネット一覧取得に失敗"));
+      MAIN_TRACE("GetCabinetList() returns fail.");
+      return;
+    }
+    if (nRet != 1) {
+      MAIN_TRACE("No Cabinet.");
+      return;
+    }
+  }
+  std::vector<std::string> vCabinets;
+  split(strCabinetList, ",", vCabinets);
+  for (const std::string& strCab : vCabinets) {
+    if (strCab.empty()) continue;
+    MAIN_TRACE_VALUE("Cabinet", strCab);
+    std::string strCabinetPath;
+    if (existCabinet(strLib, strCab, strCabinetPath) != 1) {
+      MAIN_TRACE("No exist Cabinet.");
+      continue;
+    }
+    Dispatch(info, strLib, strCab, strCabinetPath);
+  }
+}
+
+void WalkLibraries(const ParamInfo& info, bool& bListError) {
+  std::string strLibraryList = info.strLibname + ",";
+  if (info.strLibname.empty()) {
+    MAIN_TRACE("Call GetLibraryList()");
+    int nRet = GetLibraryList(strLibraryList);
+    if (nRet == -1) {
+      bListError = true;
+      LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", "", "",
+                          "書庫一覧の取得に失敗"));
+      MAIN_TRACE("GetLibraryList() returns fail.");
+      return;
+    }
+    if (nRet != 1) {
+      MAIN_TRACE("No Library List.");
+      return;
+    }
+  }
+  std::vector<std::string> vLibraries;
+  split(strLibraryList, ",", vLibraries);
+  for (const std::string& strLib : vLibraries) {
+    if (strLib.empty()) continue;
+    MAIN_TRACE_VALUE("Library", strLib);
+    std::string strLibraryPath;
+    if (existLibrary(strLib, strLibraryPath) != 1) {
+      MAIN_TRACE("No exist Library.");
+      continue;
+    }
+    WalkCabinets(info, strLib, bListError);
+  }
+}
+
+std::string ClosingMessage(bool bListError, int nVerdict,
+                           const std::string& strResultName) {
+  const char* pszStart = "権限情報の更新対象がありませんでした。";
+  if (bListError)
+    pszStart = "一部の書庫／キャビネットの権限情報を更新できませんでした。";
+  else if (g_bListMode != 0)
+    pszStart = "情報を出力しました。";
+  else if (nVerdict == -1)
+    pszStart = "権限情報の更新に失敗したキャビネットがあります。";
+  else if (nVerdict == 1)
+    pszStart = "権限情報の更新が完了しました。";
+  return std::string(pszStart) + kMsgWhere + strResultName + kMsgTail;
+}
+
+}  // namespace
+
+void DispMsg(const std::string& strMsg) { PlatWriteConsole(strMsg + "\n"); }
+
+void DispErrMsg(const std::string& strMsg, const std::string& strDetail) {
+  std::string strLine = "エラー：" + strMsg;
+  if (!strDetail.empty()) strLine += "(" + strDetail + ")";
+  DispMsg(strLine);
+}
+
+int RunTool(int argc, char** argv) {
+  std::vector<std::string> vArgs = PlatGetArguments(argc, argv);
+  std::string strStamp = PlatFormatLocalTime("%Y%m%d%H%M%S");
+  g_bListMode = 0;
+  SwitchTraceLog(strStamp);
+  TraceArguments(vArgs);
+  if (CheckEnvironment() != 1) return -1;
+  ParamInfo info;
+  MAIN_TRACE("Call getParams()");
+  int nRet = getParams(vArgs, &info);
+  if (nRet == 2) return 1;
+  if (nRet != 1) {
+    MAIN_TRACE("getParams() returns fail.");
+    return -1;
+  }
+  std::string strResultName;
+  if (OpenResultFile(strStamp, PlatGetCommandLine(argc, argv), strResultName) !=
+      1)
+    return -1;
+  g_nTargetCabinetCount = g_nSuccessCabinetCount = g_nErrorCabinetCount = 0;
+  bool bListError = false;
+  WalkLibraries(info, bListError);
+  MAIN_TRACE("Call LogClose()");
+  int nVerdict = LogClose();
+  std::string strMsg = ClosingMessage(bListError, nVerdict, strResultName);
+  MAIN_TRACE_VALUE("Call DispMsg(). csMsg", strMsg);
+  DispMsg(strMsg);
+  return nVerdict == -1 ? 0 : 1;
+}

@@ -1,0 +1,155 @@
+#include "raverazariduvivi_list.h"
+
+#include <vector>
+
+#include "checklibcab.h"
+#include "checklogic.h"
+#include "commonproc.h"
+#include "iniaccess.h"
+#include "raverazariduvivi_params.h"
+#include "raverazariduvivi_result.h"
+#include "raverazariduvivi_trace.h"
+
+namespace {
+
+const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
+
+void WriteLst(int nAccess, const std::string& strUser,
+              const std::string& strLib, const std::string& strCab) {
+  LogOut(SetResultLog(kLogLst, kLogOk, nAccess, strUser, strLib, strCab, ""));
+}
+
+int FailList(const std::string& strLib, const std::string& strCab,
+             const std::string& strMsg) {
+  LogOut(SetResultLog(kLogLst, kLogNg, kLogNone, "", strLib, strCab, strMsg));
+  CountCabinet(false);
+  TRACE_VALUE("Error:", strMsg);
+  return -1;
+}
+
+// True iff strName is an item of the list, case-blind.
+bool InList(const std::string& strList, const std::string& strName) {
+  std::string strProbe = strName;
+  return SearchUserString(strList, strProbe, 0, 0) == 1;
+}
+
+// A cabinet without access lists: every registered user has RW, the
+// general viewer R.
+int ListOpenCabinet(const std::string& strLib, const std::string& strCab) {
+  std::string strUserList;
+  if (getKeyValue(g_strDataPath, kKeyUserList, strUserList) != 1)
+    return FailList(strLib, strCab, "ユーザー登録情報取得に失敗");
+  std::vector<std::string> vUsers;
+  split(strUserList, ",", vUsers);
+  for (const std::string& strUser : vUsers)
+    if (!strUser.empty()) WriteLst(kLogRW, strUser, strLib, strCab);
+  WriteLst(kLogR, "!readuser", strLib, strCab);
+  CountCabinet(true);
+  return 1;
+}
+
+void ListUpdateUsers(const std::string& strRW, const std::string& strRO,
+                     const std::string& strLib, const std::string& strCab) {
+  std::vector<std::string> vUsers;
+  split(strRW, ",", vUsers);
+  for (const std::string& strUser : vUsers)
+    if (!strUser.empty())
+      WriteLst(InList(strRO, strUser) ? kLogRW : kLogW, strUser, strLib,
+               strCab);
+}
+
+void ListBrowseUsers(const std::string& strRW, const std::string& strRO,
+                     const std::string& strLib, const std::string& strCab) {
+  std::vector<std::string> vUsers;
+  split(strRO, ",", vUsers);
+  for (const std::string& strUser : vUsers) {
+    if (strUser.empty()) continue;
+    if (strUser == kGeneralViewerName)
+      WriteLst(kLogR, "!readuser", strLib, strCab);
+    else if (!InList(strRW, strUser))
+      WriteLst(kLogR, strUser, strLib, strCab);
+  }
+}
+
+}  // namespace
+
+int listCabinetAuth(const std::string& strLib, const std::string& strCab,
+                    const std::string& strCabinetPath, int bListAll) {
+  TRACE("Start listCabinetAuth()");
+  TRACE_VALUE("\tstrLib", strLib);
+  TRACE_VALUE("\tstrCab", strCab);
+  TRACE_VALUE("\tstrCabinetPath", strCabinetPath);
+  TRACE_INT("\tbListAll", bListAll);
+  TRACE("Call checkCabinetAuth()");
+  int nAuth = checkCabinetAuth(strCabinetPath);
+  if (nAuth == -9) return FailList(strLib, strCab, kMsgNoAuth);
+  if (nAuth == 0) {
+    if (bListAll == 0) return 0;
+    return ListOpenCabinet(strLib, strCab);
+  }
+  std::string strRW, strRO;
+  TRACE("Call getKeyValue(RW)");
+  int nRW = getKeyValue(strCabinetPath, kKeyUserNameList, strRW);
+  TRACE("Call getKeyValue(RO)");
+  int nRO = getKeyValue(strCabinetPath, kKeyReadOnlyUserList, strRO);
+  if (nRW == -9 || nRO == -9)
+    return FailList(strLib, strCab, "原因不明のエラー");
+  ListUpdateUsers(strRW, strRO, strLib, strCab);
+  ListBrowseUsers(strRW, strRO, strLib, strCab);
+  TRACE("Success this Canibet.");
+  CountCabinet(true);
+  return 1;
+}
+
+namespace {
+
+// Works out the access of a user in a cabinet with access lists; false
+// when a list cannot be read.
+bool UserAccess(const std::string& strUsername,
+                const std::string& strCabinetPath, int& nAccess) {
+  std::string strUnused;
+  nAccess = kLogNone;
+  TRACE("Call existUser()");
+  int nRO = existUser(strCabinetPath, kKeyReadOnlyUserList, strUsername,
+                      strUnused, 0);
+  if (nRO == -1) return false;
+  if (nRO == 1) nAccess = kLogR;
+  TRACE("Call existUser()");
+  int nRW =
+      existUser(strCabinetPath, kKeyUserNameList, strUsername, strUnused, 0);
+  if (nRW == -1) return false;
+  bool bViewer = strUsername == kGeneralViewerName;
+  if (nRW == 1 && !bViewer) nAccess = nAccess == kLogR ? kLogRW : kLogW;
+  if (nRW == 1 && bViewer && nAccess != kLogR) nAccess = kLogW;
+  return true;
+}
+
+}  // namespace
+
+int listAuth(const std::string& strUsername, const std::string& strLib,
+             const std::string& strCab, const std::string& strCabinetPath) {
+  TRACE("Start listAuth()");
+  TRACE_VALUE("\tstrUsername", strUsername);
+  TRACE_VALUE("\tstrLib", strLib);
+  TRACE_VALUE("\tstrCab", strCab);
+  TRACE_VALUE("\tstrCabinetPath", strCabinetPath);
+  TRACE("Call checkCabinetAuth()");
+  int nAuth = checkCabinetAuth(strCabinetPath);
+  int nAccess = kLogNone;
+  bool bRead = nAuth != -9;
+  if (nAuth == 0)
+    nAccess = strUsername == kGeneralViewerName ? kLogR : kLogRW;
+  else if (bRead)
+    bRead = UserAccess(strUsername, strCabinetPath, nAccess);
+  if (!bRead) {
+    LogOut(SetResultLog(kLogUsr, kLogNg, kLogNone, strUsername, strLib, strCab,
+                        kMsgNoAuth));
+    CountCabinet(false);
+    TRACE_VALUE("Error:", kMsgNoAuth);
+    return -1;
+  }
+  LogOut(
+      SetResultLog(kLogUsr, kLogOk, nAccess, strUsername, strLib, strCab, ""));
+  CountCabinet(true);
+  return 1;
+}

@@ -1,0 +1,366 @@
+#include "raverazariduvivi_ops.h"
+
+#include <vector>
+
+#include "checklibcab.h"
+#include "checklogic.h"
+#include "commonproc.h"
+#include "commonproc_mbcs.h"
+#include "iniaccess.h"
+#include "raverazariduvivi_params.h"
+#include "raverazariduvivi_result.h"
+#include "raverazariduvivi_trace.h"
+#include "userproc.h"
+
+namespace {
+
+const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
+const char kMsgUnknown[] = "原因不明のエラー";
+const char kMsgUpdate[] = "権限情報の更新に失敗";
+
+// The access letter of list nKey in records.
+int AccessOf(int nKey) { return nKey == kKeyUserNameList ? kLogW : kLogR; }
+
+// The message for a failed rewrite by copy, clean-up and reset.
+std::string RewriteMessage(int nRet) {
+  switch (nRet) {
+    case -1:
+      return "ファイルオープンに失敗(Folder.ini.new)";
+    case -2:
+      return "権限情報の更新に失敗(Folder.ini.new)";
+    case -4:
+      return "ファイルコピーに失敗(Folder.ini)";
+    default:
+      return kMsgUnknown;
+  }
+}
+
+// Writes the one NG record of a failed cabinet and counts it.
+int Fail(int nType, int nAccess, const std::string& strUser,
+         const std::string& strLib, const std::string& strCab,
+         const std::string& strMsg) {
+  LogOut(SetResultLog(nType, kLogNg, nAccess, strUser, strLib, strCab, strMsg));
+  CountCabinet(false);
+  TRACE_VALUE("Error:", strMsg);
+  return -1;
+}
+
+// Writes the records prepared for a cabinet whose rewrite succeeded, in
+// order, and counts it.
+int Succeed(const std::vector<std::string>& vPending) {
+  for (const std::string& strRecord : vPending) LogOut(strRecord);
+  CountCabinet(true);
+  TRACE("Success this Canibet.");
+  return 1;
+}
+
+// The records prepared while a cabinet is edited: admin added to the
+// update list, to the browse list, the user's change in each list.
+struct Pending {
+  std::string strAdminRW, strAdminR, strRW, strRO;
+  bool bChanged = false;
+};
+
+std::vector<std::string> InOrder(const Pending& p) {
+  return {p.strAdminRW, p.strAdminR, p.strRW, p.strRO};
+}
+
+// Tidies one edited list into strNewList and prepares the admin record
+// when admin had to be added. Returns the tidy result.
+int TidyList(const std::string& strWorking, int nKey, const std::string& strLib,
+             const std::string& strCab, Pending& p, std::string& strNewList) {
+  int nTrim = TrimDuplicateUserList(strWorking, strNewList);
+  if (nTrim == 2) {
+    std::string& strAdmin =
+        nKey == kKeyUserNameList ? p.strAdminRW : p.strAdminR;
+    strAdmin = SetResultLog(kLogAdd, kLogOk, AccessOf(nKey), "admin", strLib,
+                            strCab, "");
+  }
+  if (nTrim != 0) p.bChanged = true;
+  return nTrim;
+}
+
+std::string& UserRecord(Pending& p, int nKey) {
+  return nKey == kKeyUserNameList ? p.strRW : p.strRO;
+}
+
+// ---- /set, /setforce -----------------------------------------------------
+
+// Returns whether the user is added to (true) or removed from list nKey at
+// the access level; false in bKnown for an unknown level.
+bool AddsTo(int nUserAuth, int nKey, bool& bKnown) {
+  bKnown =
+      nUserAuth == kAuthRW || nUserAuth == kAuthR || nUserAuth == kAuthNone;
+  if (nUserAuth == kAuthRW) return true;
+  return nUserAuth == kAuthR && nKey == kKeyReadOnlyUserList;
+}
+
+int SetAccessField(int nUserAuth) {
+  if (nUserAuth == kAuthRW) return kLogW;
+  return nUserAuth == kAuthR ? kLogR : kLogNone;
+}
+
+// Edits and tidies list nKey for setAuth; false when the edit failed.
+bool SetOneList(int nUserAuth, int nKey, const std::string& strUser,
+                const std::string& strLib, const std::string& strCab,
+                const std::string& strPath, Pending& p, std::string& strNew) {
+  bool bKnown = false;
+  bool bAdd = AddsTo(nUserAuth, nKey, bKnown);
+  std::string strWorking;
+  TRACE(bAdd ? "Call addUser()" : "Call deleteUser()");
+  int nEdit = bAdd ? addUser(strPath, nKey, strUser, strWorking)
+                   : deleteUser(strPath, nKey, strUser, strWorking);
+  if (nEdit == -9) return false;
+  int nTrim = TidyList(strWorking, nKey, strLib, strCab, p, strNew);
+  if (nEdit == 1 || nTrim == 1) {
+    UserRecord(p, nKey) =
+        SetResultLog(bAdd ? kLogAdd : kLogDel, nEdit == 1 ? kLogOk : kLogNg,
+                     AccessOf(nKey), strUser, strLib, strCab, "");
+    p.bChanged = true;
+  }
+  return true;
+}
+
+// ---- /rename ---------------------------------------------------------------
+
+// Renames in list nKey and tidies it; false when the rename failed.
+bool RenameOneList(const std::string& strOld, const std::string& strNew,
+                   int nKey, const std::string& strLib,
+                   const std::string& strCab, const std::string& strPath,
+                   Pending& p, std::string& strNewList) {
+  std::string strWorking;
+  TRACE("Call renameUser()");
+  int nEdit = renameUser(strPath, nKey, strOld, strNew, strWorking);
+  if (nEdit == -9) return false;
+  if (nEdit == 1) {
+    UserRecord(p, nKey) = SetResultLog(kLogChg, kLogOk, AccessOf(nKey), strNew,
+                                       strLib, strCab, "");
+    p.bChanged = true;
+  }
+  TidyList(strWorking, nKey, strLib, strCab, p, strNewList);
+  return true;
+}
+
+// ---- /cleanup --------------------------------------------------------------
+
+// True iff the item of list nKey is kept whatever User.ini says.
+bool AlwaysKept(const std::string& strItem, int nKey) {
+  if (MbEqualNoCase(strItem, "admin")) return true;
+  return nKey == kKeyReadOnlyUserList && strItem == kGeneralViewerName;
+}
+
+// Tidies one read list and removes every unregistered name from it.
+void CleanOneList(const std::string& strRead, int nKey,
+                  const std::string& strRegistered, const std::string& strLib,
+                  const std::string& strCab, Pending& p,
+                  std::string& strNewList) {
+  TidyList(strRead, nKey, strLib, strCab, p, strNewList);
+  std::vector<std::string> vItems;
+  split(strNewList, ",", vItems);
+  std::string& strRemoved = UserRecord(p, nKey);
+  for (const std::string& strItem : vItems) {
+    TRACE_VALUE("csUsername", strItem);
+    std::string strProbe = strItem;
+    if (strItem.empty() || AlwaysKept(strItem, nKey) ||
+        SearchUserString(strRegistered, strProbe, 0, 1) == 1)
+      continue;
+    strNewList = DeleteUserString(strNewList, strItem);
+    if (!strRemoved.empty()) strRemoved += "\n";
+    strRemoved += SetResultLog(kLogClr, kLogOk, AccessOf(nKey), strItem, strLib,
+                               strCab, "");
+    p.bChanged = true;
+  }
+}
+
+// Reads list nKey and cleans it when it holds names; false when it cannot
+// be read.
+bool ReadAndClean(const std::string& strPath, int nKey,
+                  const std::string& strRegistered, const std::string& strLib,
+                  const std::string& strCab, Pending& p,
+                  std::string& strNewList) {
+  std::string strRead;
+  int nRet = getKeyValue(strPath, nKey, strRead);
+  if (nRet == -9) return false;
+  if (nRet == 1)
+    CleanOneList(strRead, nKey, strRegistered, strLib, strCab, p, strNewList);
+  return true;
+}
+
+// ---- /copyauth ---------------------------------------------------------
+
+// Writes one CPY,OK record for every name of the list.
+void WriteCopyRecords(const std::string& strList, int nAccess,
+                      const std::string& strLib, const std::string& strCab) {
+  std::vector<std::string> vItems;
+  split(strList, ",", vItems);
+  for (const std::string& strItem : vItems)
+    if (!strItem.empty())
+      LogOut(
+          SetResultLog(kLogCpy, kLogOk, nAccess, strItem, strLib, strCab, ""));
+}
+
+void TraceArgs(const std::string& strLib, const std::string& strCab,
+               const std::string& strCabinetPath) {
+  TRACE_VALUE("\tstrLib", strLib);
+  TRACE_VALUE("\tstrCab", strCab);
+  TRACE_VALUE("\tstrCabinetPath", strCabinetPath);
+}
+
+}  // namespace
+
+int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
+            const std::string& strLib, const std::string& strCab,
+            const std::string& strCabinetPath) {
+  TRACE("Start setAuth()");
+  TRACE_INT("\tnMode", nMode);
+  TRACE_INT("\tnUserAuth", nUserAuth);
+  TRACE_VALUE("\tstrUsername", strUsername);
+  TraceArgs(strLib, strCab, strCabinetPath);
+  int nAccess = SetAccessField(nUserAuth);
+  if (nMode == kModeSet) {
+    int nAuth = checkCabinetAuth(strCabinetPath);
+    if (nAuth == -9)
+      return Fail(kLogSet, nAccess, strUsername, strLib, strCab, kMsgNoAuth);
+    if (nAuth == 0) {
+      TRACE("Skip: Not found Auth.");
+      return 0;
+    }
+  }
+  bool bKnown = false;
+  AddsTo(nUserAuth, kKeyUserNameList, bKnown);
+  if (!bKnown)
+    return Fail(kLogSet, nAccess, strUsername, strLib, strCab, kMsgUnknown);
+  Pending p;
+  std::string strNewRW, strNewRO;
+  if (!SetOneList(nUserAuth, kKeyUserNameList, strUsername, strLib, strCab,
+                  strCabinetPath, p, strNewRW))
+    return Fail(kLogSet, nAccess, strUsername, strLib, strCab,
+                "ユーザー追加に失敗(更新)");
+  if (!SetOneList(nUserAuth, kKeyReadOnlyUserList, strUsername, strLib, strCab,
+                  strCabinetPath, p, strNewRO))
+    return Fail(kLogSet, nAccess, strUsername, strLib, strCab,
+                "ユーザー追加に失敗(閲覧)");
+  if (!p.bChanged) {
+    TRACE("Skip: No changed Auth.");
+    return 0;
+  }
+  if (WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite) !=
+      1)
+    return Fail(kLogSet, nAccess, strUsername, strLib, strCab, kMsgUpdate);
+  return Succeed(InOrder(p));
+}
+
+int renameAuth(const std::string& strOldUsername,
+               const std::string& strNewUsername, const std::string& strLib,
+               const std::string& strCab, const std::string& strCabinetPath) {
+  TRACE("Start renameAuth()");
+  TRACE_VALUE("\tstrOldUsername", strOldUsername);
+  TRACE_VALUE("\tstrNewUsername", strNewUsername);
+  TraceArgs(strLib, strCab, strCabinetPath);
+  int nAuth = checkCabinetAuth(strCabinetPath);
+  if (nAuth == -9)
+    return Fail(kLogChg, kLogNone, strNewUsername, strLib, strCab, kMsgNoAuth);
+  if (nAuth == 0) {
+    TRACE("Skip: Not found Auth.");
+    return 0;
+  }
+  Pending p;
+  std::string strNewRW, strNewRO;
+  if (!RenameOneList(strOldUsername, strNewUsername, kKeyUserNameList, strLib,
+                     strCab, strCabinetPath, p, strNewRW))
+    return Fail(kLogChg, kLogW, strNewUsername, strLib, strCab, kMsgUnknown);
+  if (!RenameOneList(strOldUsername, strNewUsername, kKeyReadOnlyUserList,
+                     strLib, strCab, strCabinetPath, p, strNewRO))
+    return Fail(kLogChg, kLogR, strNewUsername, strLib, strCab, kMsgUnknown);
+  if (!p.bChanged) {
+    TRACE("Skip: No changed Auth.");
+    return 0;
+  }
+  if (WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite) !=
+      1)
+    return Fail(kLogChg, kLogNone, strNewUsername, strLib, strCab, kMsgUpdate);
+  return Succeed(InOrder(p));
+}
+
+int copyAuth(const std::string& strSrcLibname, const std::string& strSrcCabname,
+             const std::string& strSrcCabinetPath,
+             const std::string& strDstLibname,
+             const std::string& strDstCabname) {
+  TRACE("Start copyAuth()");
+  TraceArgs(strSrcLibname, strSrcCabname, strSrcCabinetPath);
+  TRACE_VALUE("\tstrDstLibname", strDstLibname);
+  TRACE_VALUE("\tstrDstCabname", strDstCabname);
+  std::string strDstPath =
+      JoinPath(JoinPath(g_strDataPath, strDstLibname), strDstCabname);
+  int nAuth = checkCabinetAuth(strSrcCabinetPath);
+  if (nAuth == -9)
+    return Fail(kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
+                kMsgNoAuth);
+  if (nAuth == 0) {
+    TRACE("Call resetAuth()");
+    return resetAuth(strDstLibname, strDstCabname, strDstPath);
+  }
+  std::string strRW, strRO;
+  if (getKeyValue(strSrcCabinetPath, kKeyUserNameList, strRW) == -9 ||
+      getKeyValue(strSrcCabinetPath, kKeyReadOnlyUserList, strRO) == -9)
+    return Fail(kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
+                kMsgUnknown);
+  int nRet = WriteAndCheckFolderIni(strDstPath, strRW, strRO, kIniWrite);
+  if (nRet != 1)
+    return Fail(kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
+                RewriteMessage(nRet));
+  WriteCopyRecords(strRW, kLogW, strDstLibname, strDstCabname);
+  WriteCopyRecords(strRO, kLogR, strDstLibname, strDstCabname);
+  return Succeed({});
+}
+
+int cleanupAuth(const std::string& strLib, const std::string& strCab,
+                const std::string& strCabinetPath) {
+  TRACE("Start cleanupAuth()");
+  TraceArgs(strLib, strCab, strCabinetPath);
+  int nAuth = checkCabinetAuth(strCabinetPath);
+  if (nAuth == -9)
+    return Fail(kLogClr, kLogNone, "", strLib, strCab, kMsgNoAuth);
+  if (nAuth == 0) {
+    TRACE("Skip: Not found Auth.");
+    return 0;
+  }
+  std::string strRegistered;
+  if (getKeyValue(g_strDataPath, kKeyUserList, strRegistered) != 1)
+    return Fail(kLogClr, kLogNone, "", strLib, strCab,
+                "ユーザー登録情報取得に失敗");
+  Pending p;
+  std::string strNewRW, strNewRO;
+  if (!ReadAndClean(strCabinetPath, kKeyUserNameList, strRegistered, strLib,
+                    strCab, p, strNewRW) ||
+      !ReadAndClean(strCabinetPath, kKeyReadOnlyUserList, strRegistered, strLib,
+                    strCab, p, strNewRO))
+    return Fail(kLogClr, kLogNone, "", strLib, strCab, kMsgUnknown);
+  if (!p.bChanged) {
+    TRACE("Skip: No changed Auth.");
+    return 0;
+  }
+  int nRet =
+      WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite);
+  if (nRet != 1)
+    return Fail(kLogClr, kLogNone, "", strLib, strCab, RewriteMessage(nRet));
+  return Succeed(InOrder(p));
+}
+
+int resetAuth(const std::string& strLib, const std::string& strCab,
+              const std::string& strCabinetPath) {
+  TRACE("Start resetAuth()");
+  TraceArgs(strLib, strCab, strCabinetPath);
+  int nAuth = checkCabinetAuth(strCabinetPath);
+  if (nAuth == -9)
+    return Fail(kLogRst, kLogNone, "", strLib, strCab, kMsgNoAuth);
+  if (nAuth == 0) {
+    TRACE("Skip: Not found Auth.");
+    return 0;
+  }
+  int nRet = deleteReadUserInfo(strCabinetPath);
+  if (nRet != 1)
+    return Fail(kLogRst, kLogNone, "", strLib, strCab, RewriteMessage(nRet));
+  return Succeed(
+      {SetResultLog(kLogRst, kLogOk, kLogNone, "", strLib, strCab, "")});
+}

@@ -1,0 +1,50 @@
+// The command line.
+//
+// Every argument is matched as a whole and case-blind (multibyte), so /SET
+// and !ReadUser are accepted. A location is "library" or "library/cabinet";
+// /copyauth needs both parts. The pseudo-user "!readuser" is held as
+// "一般閲覧者!", the name the access lists use for the general viewer.
+//
+// Results of getParams:
+//   1 accepted, the record is filled
+//   0 refused; one error line has been printed
+//   2 the usage text has been printed
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Command numbers (ParamInfo.nMode).
+constexpr int kModeSet = 1;
+constexpr int kModeSetForce = 2;
+constexpr int kModeRename = 3;
+constexpr int kModeCopyAuth = 4;
+constexpr int kModeCleanup = 5;
+constexpr int kModeReset = 6;
+constexpr int kModeList = 7;
+constexpr int kModeUserStatus = 8;
+constexpr int kModeListAll = 9;
+
+// Access levels (ParamInfo.nUserAuth).
+constexpr int kAuthRW = 1;
+constexpr int kAuthR = 2;
+constexpr int kAuthNone = 9;
+
+// The list name of the general viewer.
+extern const char kGeneralViewerName[];
+
+// The parsed command line. Names are held without a fixed capacity.
+struct ParamInfo {
+  int nMode = 0;
+  int nUserAuth = 0;
+  std::string strOldUsername;
+  std::string strUsername;
+  std::string strLibname;
+  std::string strCabname;
+  std::string strNewLibname;
+  std::string strNewCabname;
+};
+
+// Parses vArgs (program path first, CP932) into lpParamInfo, validating
+// names against the store.
+int getParams(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo);

@@ -1,0 +1,148 @@
+#include "raverazariduvivi_result.h"
+
+#include "checklogic.h"
+#include "commonproc.h"
+#include "platform/platform.h"
+#include "raverazariduvivi_trace.h"
+
+int g_nTargetCabinetCount = 0;
+int g_nSuccessCabinetCount = 0;
+int g_nErrorCabinetCount = 0;
+int g_bListMode = 0;
+
+namespace {
+
+PlatFile* g_fpResult = nullptr;
+
+const char kSeparator[] = "========================================";
+const char kGeneralViewer[] = "一般閲覧者!";
+
+const char* CodeWord(int nType) {
+  switch (nType) {
+    case kLogExe:
+      return "EXE";
+    case kLogSet:
+      return "SET";
+    case kLogChg:
+      return "CHG";
+    case kLogCpy:
+      return "CPY";
+    case kLogClr:
+      return "CLR";
+    case kLogRst:
+      return "RST";
+    case kLogUsr:
+      return "USR";
+    case kLogLst:
+      return "LST";
+    case kLogAdd:
+      return "ADD";
+    case kLogDel:
+      return "DEL";
+    default:
+      return "";
+  }
+}
+
+const char* ResultWord(int nResult) {
+  if (nResult == kLogOk) return "OK";
+  return nResult == kLogNg ? "NG" : "";
+}
+
+const char* AccessWord(int nAccess) {
+  switch (nAccess) {
+    case kLogW:
+      return "W";
+    case kLogR:
+      return "R";
+    case kLogRW:
+      return "RW";
+    default:
+      return "";
+  }
+}
+
+std::string UserField(const std::string& strUser) {
+  return strUser == kGeneralViewer ? "一般閲覧者" : strUser;
+}
+
+std::string PlaceField(const std::string& strLib, const std::string& strCab) {
+  if (strLib.empty()) return "";
+  return strCab.empty() ? strLib : strLib + "/" + strCab;
+}
+
+// The file is written in binary, so the CR LF line ends of a text file on
+// Windows are made here, on both builds.
+std::string WithCrLf(const std::string& strLine) {
+  std::string strOut;
+  for (char ch : strLine) {
+    if (ch == '\n') strOut += '\r';
+    strOut += ch;
+  }
+  return strOut + "\r\n";
+}
+
+}  // namespace
+
+bool GetUsableCurrentDirectory(std::string& strDir) {
+  if (!PlatGetCurrentDirectory(strDir)) return false;
+  if (strDir.empty() || strDir.size() > kMaxCurrentDir) return false;
+  return PlatGetFileKind(strDir) == kPlatDir;
+}
+
+int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
+            const std::string& strCommandLine, std::string& strResultName) {
+  TRACE("Start LogOpen()");
+  std::string strDir;
+  if (!GetUsableCurrentDirectory(strDir)) return 0;
+  strResultName = "result" + strTimestamp + ".txt";
+  std::string strPath = JoinPath(strDir, strResultName);
+  TRACE_VALUE("strResultPath", strPath);
+  g_fpResult = PlatOpenAppend(strPath);
+  if (g_fpResult == nullptr) return -1;
+  if (LogOut(strCommandLine) != 1) return -2;
+  LogOut("データ格納先," + g_strDataPath);
+  LogOut("実行開始," + strStartTime);
+  LogOut(kSeparator);
+  return 1;
+}
+
+int LogOut(const std::string& strLine) {
+  if (strLine.empty()) return 0;
+  return PlatWrite(g_fpResult, WithCrLf(strLine)) ? 1 : 0;
+}
+
+std::string SetResultLog(int nType, int nResult, int nAccess,
+                         const std::string& strUser, const std::string& strLib,
+                         const std::string& strCab, const std::string& strMsg) {
+  std::string strUserField = strUser.empty() ? "" : UserField(strUser);
+  return std::string(CodeWord(nType)) + "," + ResultWord(nResult) + "," +
+         AccessWord(nAccess) + "," + strUserField + "," +
+         PlaceField(strLib, strCab) + "," + strMsg;
+}
+
+int LogClose() {
+  TRACE("Start LogClose()");
+  std::string strTime = PlatFormatLocalTime("%Y/%m/%d %H:%M:%S");
+  LogOut(kSeparator);
+  LogOut("実行完了," + strTime);
+  if (g_bListMode == 0) {
+    LogOut("設定対象キャビネット数," + std::to_string(g_nTargetCabinetCount));
+    LogOut("設定成功キャビネット数," + std::to_string(g_nSuccessCabinetCount));
+    LogOut("エラーキャビネット数," + std::to_string(g_nErrorCabinetCount));
+  }
+  if (!PlatClose(g_fpResult)) TRACE("Result file close failed.");
+  g_fpResult = nullptr;
+  int nVerdict = 0;
+  if (g_nTargetCabinetCount != 0) nVerdict = g_nErrorCabinetCount > 0 ? -1 : 1;
+  TRACE_INT("Return", nVerdict);
+  return nVerdict;
+}
+
+void CountCabinet(bool bSuccess) {
+  ++g_nTargetCabinetCount;
+  if (bSuccess)
+    ++g_nSuccessCabinetCount;
+  else
+    ++g_nErrorCabinetCount;
+}
