@@ -70,6 +70,17 @@ std::string JoinPath(const std::string& strFolder, const std::string& strName) {
   return strFolder + PlatPathSeparator() + strName;
 }
 
+// The store, result and trace files are written in binary on both builds,
+// so the CR LF line ends of a Windows text file are made here.
+std::string TextFileLine(const std::string& strText) {
+  std::string strOut;
+  for (char ch : strText) {
+    if (ch == '\n') strOut += '\r';
+    strOut += ch;
+  }
+  return strOut + "\r\n";
+}
+
 void split(const std::string& s, const std::string& delim,
            std::vector<std::string>& vItems) {
   TRACE("Start split()");

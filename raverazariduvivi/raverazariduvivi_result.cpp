@@ -71,17 +71,6 @@ std::string PlaceField(const std::string& strLib, const std::string& strCab) {
   return strCab.empty() ? strLib : strLib + "/" + strCab;
 }
 
-// The file is written in binary, so the CR LF line ends of a text file on
-// Windows are made here, on both builds.
-std::string WithCrLf(const std::string& strLine) {
-  std::string strOut;
-  for (char ch : strLine) {
-    if (ch == '\n') strOut += '\r';
-    strOut += ch;
-  }
-  return strOut + "\r\n";
-}
-
 }  // namespace
 
 bool GetUsableCurrentDirectory(std::string& strDir) {
@@ -109,7 +98,7 @@ int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
 
 int LogOut(const std::string& strLine) {
   if (strLine.empty()) return 0;
-  return PlatWrite(g_fpResult, WithCrLf(strLine)) ? 1 : 0;
+  return PlatWrite(g_fpResult, TextFileLine(strLine)) ? 1 : 0;
 }
 
 std::string SetResultLog(int nType, int nResult, int nAccess,

@@ -1,5 +1,6 @@
 #include "raverazariduvivi_trace.h"
 
+#include "commonproc.h"
 #include "commonproc_mbcs.h"
 #include "platform/platform.h"
 
@@ -13,11 +14,11 @@ void WriteTraceLine(const char* pszFunc, const char* pszFile, int nLine,
                     const std::string& strPayload) {
   std::string strLine = PlatFormatLocalTime("%Y/%m/%d %H:%M:%S") + "," +
                         TraceFileName(pszFile) + ":" + std::to_string(nLine) +
-                        "," + pszFunc + "," + strPayload + "\r\n";
+                        "," + pszFunc + "," + strPayload;
   PlatFile* pFile = PlatOpenAppend(g_szTraceLogPath);
   if (pFile == nullptr) return;
   // A line that cannot be written is lost; the caller never hears of it.
-  static_cast<void>(PlatWrite(pFile, strLine));
+  static_cast<void>(PlatWrite(pFile, TextFileLine(strLine)));
   static_cast<void>(PlatClose(pFile));
 }
 

@@ -268,11 +268,23 @@ void PlatSleep(int nMilliseconds) {
     Sleep(static_cast<DWORD>(nMilliseconds));
 }
 
+// A 32-bit installer registers its App Paths entry in the 32-bit view of
+// the registry, where a 32-bit tool would find it; this 64-bit build looks
+// there first and then in its own view.
+HKEY OpenAppPathsKey() {
+  const REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+  for (REGSAM samView : kViews) {
+    HKEY hKey = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, KEY_READ | samView,
+                      &hKey) == ERROR_SUCCESS)
+      return hKey;
+  }
+  return nullptr;
+}
+
 int PlatReadAppPathsKey(std::string& strDefault, std::string& strVersion) {
-  HKEY hKey = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, KEY_READ, &hKey) !=
-      ERROR_SUCCESS)
-    return 0;
+  HKEY hKey = OpenAppPathsKey();
+  if (hKey == nullptr) return 0;
   strDefault = QueryString(hKey, nullptr);
   strVersion = QueryString(hKey, "version");
   // The values are read; a failing close changes nothing about them.
