@@ -18,12 +18,18 @@ int ReadNameList(const std::string& strFolder, std::string& strList) {
   return nRet == 1 ? 1 : 0;
 }
 
-// Tells whether something exists at strPath and strName is listed in the
-// NameList of strParent.
-bool IsListedFolder(const std::string& strParent, const std::string& strName,
-                    const std::string& strPath) {
-  return PlatGetFileKind(strPath) != kPlatMissing &&
-         existInFolderIni(strParent, strName) == 1;
+// Tells whether the child strName of strParent exists: a safe name, listed
+// in the parent's NameList, with something at its path. On success strPath
+// receives that path.
+int ExistChild(const std::string& strParent, const std::string& strName,
+               std::string& strPath) {
+  if (!IsSafeFolderName(strName)) return 0;
+  std::string strChild = JoinPath(strParent, strName);
+  if (PlatGetFileKind(strChild) == kPlatMissing ||
+      existInFolderIni(strParent, strName) != 1)
+    return 0;
+  strPath = strChild;
+  return 1;
 }
 
 int FindInFolderIni(const std::string& strParent, const std::string& strName) {
@@ -72,14 +78,7 @@ int GetCabinetList(const std::string& strLibrary, std::string& strCabinetList) {
 int existLibrary(const std::string& strLibrary, std::string& strLibraryPath) {
   TRACE("Start existLibrary()");
   TRACE_VALUE("strLibrary", strLibrary);
-  int nRet = 0;
-  if (IsSafeFolderName(strLibrary)) {
-    std::string strPath = JoinPath(g_strDataPath, strLibrary);
-    if (IsListedFolder(g_strDataPath, strLibrary, strPath)) {
-      strLibraryPath = strPath;
-      nRet = 1;
-    }
-  }
+  int nRet = ExistChild(g_strDataPath, strLibrary, strLibraryPath);
   TRACE_VALUE("strLibraryPath", strLibraryPath);
   TRACE_INT("Return", nRet);
   return nRet;
@@ -91,14 +90,9 @@ int existCabinet(const std::string& strLibrary, const std::string& strCabinet,
   TRACE_VALUE("strLibrary", strLibrary);
   TRACE_VALUE("strCabinet", strCabinet);
   int nRet = 0;
-  if (IsSafeFolderName(strLibrary) && IsSafeFolderName(strCabinet)) {
-    std::string strLibraryPath = JoinPath(g_strDataPath, strLibrary);
-    std::string strPath = JoinPath(strLibraryPath, strCabinet);
-    if (IsListedFolder(strLibraryPath, strCabinet, strPath)) {
-      strCabinetPath = strPath;
-      nRet = 1;
-    }
-  }
+  if (IsSafeFolderName(strLibrary))
+    nRet = ExistChild(JoinPath(g_strDataPath, strLibrary), strCabinet,
+                      strCabinetPath);
   TRACE_VALUE("strCabinetPath", strCabinetPath);
   TRACE_INT("Return", nRet);
   return nRet;
