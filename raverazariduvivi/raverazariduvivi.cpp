@@ -12,19 +12,19 @@
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
 
-// The run's own trace lines carry the entry point's name.
-#define MAIN_TRACE(msg) TraceLog("main", __FILE__, __LINE__, (msg))
-#define MAIN_TRACE_VALUE(name, value) \
-  TraceLogValue("main", __FILE__, __LINE__, (name), (value))
-
 namespace {
+
+// The run's trace lines carry the entry point's name.
+const char kMain[] = "main";
 
 const char kMsgResultFile[] = "実行結果ファイルを作成できません。";
 const char kMsgTail[] = " ファイルを参照してください。";
 const char kMsgWhere[] = "\n実行結果は本ツールと同じフォルダにある ";
 
-// "YYYYMMDDhhmmss" becomes "YYYY/MM/DD hh:mm:ss".
+// "YYYYMMDDhhmmss" becomes "YYYY/MM/DD hh:mm:ss"; a clock that could not be
+// read leaves both empty.
 std::string DisplayTime(const std::string& strStamp) {
+  if (strStamp.size() != 14) return "";
   return strStamp.substr(0, 4) + "/" + strStamp.substr(4, 2) + "/" +
          strStamp.substr(6, 2) + " " + strStamp.substr(8, 2) + ":" +
          strStamp.substr(10, 2) + ":" + strStamp.substr(12, 2);
@@ -42,14 +42,14 @@ void SwitchTraceLog(const std::string& strStamp) {
 }
 
 void TraceArguments(const std::vector<std::string>& vArgs) {
-  MAIN_TRACE(vArgs.empty() ? std::string() : vArgs[0]);
+  TRACE_AS(kMain, vArgs.empty() ? std::string() : vArgs[0]);
   for (size_t i = 1; i < vArgs.size(); ++i)
-    MAIN_TRACE("\targv[" + std::to_string(i) + "] = " + vArgs[i]);
+    TRACE_AS(kMain, "\targv[" + std::to_string(i) + "] = " + vArgs[i]);
 }
 
 int FailStartup(const std::string& strMsg, const std::string& strDetail) {
   DispErrMsg(strMsg, strDetail);
-  MAIN_TRACE(strMsg);
+  TRACE_AS(kMain, strMsg);
   return -1;
 }
 
@@ -73,10 +73,13 @@ const char* InstallMessage(int nRet) {
 
 // Runs the checks before the command line; returns 1 to go on, else -1.
 int CheckEnvironment() {
+  TRACE_AS(kMain, "Call checkMutex()");
   if (checkMutex() == 0)
     return FailStartup("本ツールは同時に２つ以上実行できません。", "");
+  TRACE_AS(kMain, "Call checkAdmin()");
   if (checkAdmin() == 0)
     return FailStartup("管理者権限で実行してください。", "");
+  TRACE_AS(kMain, "Call checkCSServerInstall()");
   const char* pszMsg = InstallMessage(checkCSServerInstall());
   return pszMsg == nullptr ? 1 : FailStartup(pszMsg, "");
 }
@@ -94,38 +97,38 @@ void Dispatch(const ParamInfo& info, const std::string& strLib,
   switch (info.nMode) {
     case kModeSet:
     case kModeSetForce:
-      MAIN_TRACE("Call setAuth()");
+      TRACE_AS(kMain, "Call setAuth()");
       setAuth(info.nMode, info.nUserAuth, info.strUsername, strLib, strCab,
               strCabinetPath);
       break;
     case kModeRename:
-      MAIN_TRACE("Call renameAuth()");
+      TRACE_AS(kMain, "Call renameAuth()");
       renameAuth(info.strOldUsername, info.strUsername, strLib, strCab,
                  strCabinetPath);
       break;
     case kModeCopyAuth:
-      MAIN_TRACE("Call copyAuth()");
+      TRACE_AS(kMain, "Call copyAuth()");
       copyAuth(strLib, strCab, strCabinetPath, info.strNewLibname,
                info.strNewCabname);
       break;
     case kModeCleanup:
-      MAIN_TRACE("Call cleanupAuth()");
+      TRACE_AS(kMain, "Call cleanupAuth()");
       cleanupAuth(strLib, strCab, strCabinetPath);
       break;
     case kModeReset:
-      MAIN_TRACE("Call resetAuth()");
+      TRACE_AS(kMain, "Call resetAuth()");
       resetAuth(strLib, strCab, strCabinetPath);
       break;
     case kModeList:
     case kModeListAll:
       g_bListMode = 1;
-      MAIN_TRACE("Call listCabinetAuth()");
+      TRACE_AS(kMain, "Call listCabinetAuth()");
       listCabinetAuth(strLib, strCab, strCabinetPath,
                       info.nMode == kModeListAll ? 1 : 0);
       break;
     case kModeUserStatus:
       g_bListMode = 1;
-      MAIN_TRACE("Call listAuth()");
+      TRACE_AS(kMain, "Call listAuth()");
       listAuth(info.strUsername, strLib, strCab, strCabinetPath);
       break;
     default:
@@ -138,16 +141,17 @@ void WalkCabinets(const ParamInfo& info, const std::string& strLib,
                   bool& bListError) {
   std::string strCabinetList = info.strCabname + ",";
   if (info.strCabname.empty()) {
+    TRACE_AS(kMain, "Call GetCabinetList()");
     int nRet = GetCabinetList(strLib, strCabinetList);
     if (nRet == -1) {
       bListError = true;
       LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", strLib, "",
                           "書庫内のキャビネット一覧取得に失敗"));
-      MAIN_TRACE("GetCabinetList() returns fail.");
+      TRACE_AS(kMain, "GetCabinetList() returns fail.");
       return;
     }
     if (nRet != 1) {
-      MAIN_TRACE("No Cabinet.");
+      TRACE_AS(kMain, "No Cabinet.");
       return;
     }
   }
@@ -155,10 +159,10 @@ void WalkCabinets(const ParamInfo& info, const std::string& strLib,
   split(strCabinetList, ",", vCabinets);
   for (const std::string& strCab : vCabinets) {
     if (strCab.empty()) continue;
-    MAIN_TRACE_VALUE("Cabinet", strCab);
+    TRACE_VALUE_AS(kMain, "Cabinet", strCab);
     std::string strCabinetPath;
     if (existCabinet(strLib, strCab, strCabinetPath) != 1) {
-      MAIN_TRACE("No exist Cabinet.");
+      TRACE_AS(kMain, "No exist Cabinet.");
       continue;
     }
     Dispatch(info, strLib, strCab, strCabinetPath);
@@ -168,17 +172,17 @@ void WalkCabinets(const ParamInfo& info, const std::string& strLib,
 void WalkLibraries(const ParamInfo& info, bool& bListError) {
   std::string strLibraryList = info.strLibname + ",";
   if (info.strLibname.empty()) {
-    MAIN_TRACE("Call GetLibraryList()");
+    TRACE_AS(kMain, "Call GetLibraryList()");
     int nRet = GetLibraryList(strLibraryList);
     if (nRet == -1) {
       bListError = true;
       LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", "", "",
                           "書庫一覧の取得に失敗"));
-      MAIN_TRACE("GetLibraryList() returns fail.");
+      TRACE_AS(kMain, "GetLibraryList() returns fail.");
       return;
     }
     if (nRet != 1) {
-      MAIN_TRACE("No Library List.");
+      TRACE_AS(kMain, "No Library List.");
       return;
     }
   }
@@ -186,10 +190,10 @@ void WalkLibraries(const ParamInfo& info, bool& bListError) {
   split(strLibraryList, ",", vLibraries);
   for (const std::string& strLib : vLibraries) {
     if (strLib.empty()) continue;
-    MAIN_TRACE_VALUE("Library", strLib);
+    TRACE_VALUE_AS(kMain, "Library", strLib);
     std::string strLibraryPath;
     if (existLibrary(strLib, strLibraryPath) != 1) {
-      MAIN_TRACE("No exist Library.");
+      TRACE_AS(kMain, "No exist Library.");
       continue;
     }
     WalkCabinets(info, strLib, bListError);
@@ -228,11 +232,11 @@ int RunTool(int argc, char** argv) {
   TraceArguments(vArgs);
   if (CheckEnvironment() != 1) return -1;
   ParamInfo info;
-  MAIN_TRACE("Call getParams()");
+  TRACE_AS(kMain, "Call getParams()");
   int nRet = getParams(vArgs, &info);
   if (nRet == 2) return 1;
   if (nRet != 1) {
-    MAIN_TRACE("getParams() returns fail.");
+    TRACE_AS(kMain, "getParams() returns fail.");
     return -1;
   }
   std::string strResultName;
@@ -242,10 +246,10 @@ int RunTool(int argc, char** argv) {
   g_nTargetCabinetCount = g_nSuccessCabinetCount = g_nErrorCabinetCount = 0;
   bool bListError = false;
   WalkLibraries(info, bListError);
-  MAIN_TRACE("Call LogClose()");
+  TRACE_AS(kMain, "Call LogClose()");
   int nVerdict = LogClose();
   std::string strMsg = ClosingMessage(bListError, nVerdict, strResultName);
-  MAIN_TRACE_VALUE("Call DispMsg(). csMsg", strMsg);
+  TRACE_VALUE_AS(kMain, "Call DispMsg(). csMsg", strMsg);
   DispMsg(strMsg);
   return nVerdict == -1 ? 0 : 1;
 }

@@ -23,7 +23,7 @@ int FailList(const std::string& strLib, const std::string& strCab,
              const std::string& strMsg) {
   LogOut(SetResultLog(kLogLst, kLogNg, kLogNone, "", strLib, strCab, strMsg));
   CountCabinet(false);
-  TRACE_VALUE("Error:", strMsg);
+  TRACE_VALUE_AS("listCabinetAuth", "Error:", strMsg);
   return -1;
 }
 
@@ -109,12 +109,12 @@ bool UserAccess(const std::string& strUsername,
                 const std::string& strCabinetPath, int& nAccess) {
   std::string strUnused;
   nAccess = kLogNone;
-  TRACE("Call existUser()");
+  TRACE_AS("listAuth", "Call existUser()");
   int nRO = existUser(strCabinetPath, kKeyReadOnlyUserList, strUsername,
                       strUnused, 0);
   if (nRO == -1) return false;
   if (nRO == 1) nAccess = kLogR;
-  TRACE("Call existUser()");
+  TRACE_AS("listAuth", "Call existUser()");
   int nRW =
       existUser(strCabinetPath, kKeyUserNameList, strUsername, strUnused, 0);
   if (nRW == -1) return false;

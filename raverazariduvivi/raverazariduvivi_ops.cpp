@@ -36,21 +36,21 @@ std::string RewriteMessage(int nRet) {
 }
 
 // Writes the one NG record of a failed cabinet and counts it.
-int Fail(int nType, int nAccess, const std::string& strUser,
-         const std::string& strLib, const std::string& strCab,
-         const std::string& strMsg) {
+int Fail(const char* pszFunc, int nType, int nAccess,
+         const std::string& strUser, const std::string& strLib,
+         const std::string& strCab, const std::string& strMsg) {
   LogOut(SetResultLog(nType, kLogNg, nAccess, strUser, strLib, strCab, strMsg));
   CountCabinet(false);
-  TRACE_VALUE("Error:", strMsg);
+  TRACE_VALUE_AS(pszFunc, "Error:", strMsg);
   return -1;
 }
 
 // Writes the records prepared for a cabinet whose rewrite succeeded, in
 // order, and counts it.
-int Succeed(const std::vector<std::string>& vPending) {
+int Succeed(const char* pszFunc, const std::vector<std::string>& vPending) {
   for (const std::string& strRecord : vPending) LogOut(strRecord);
   CountCabinet(true);
-  TRACE("Success this Canibet.");
+  TRACE_AS(pszFunc, "Success this Canibet.");
   return 1;
 }
 
@@ -67,8 +67,10 @@ std::vector<std::string> InOrder(const Pending& p) {
 
 // Tidies one edited list into strNewList and prepares the admin record
 // when admin had to be added. Returns the tidy result.
-int TidyList(const std::string& strWorking, int nKey, const std::string& strLib,
-             const std::string& strCab, Pending& p, std::string& strNewList) {
+int TidyList(const char* pszFunc, const std::string& strWorking, int nKey,
+             const std::string& strLib, const std::string& strCab, Pending& p,
+             std::string& strNewList) {
+  TRACE_AS(pszFunc, "Call TrimDuplicateUserList()");
   int nTrim = TrimDuplicateUserList(strWorking, strNewList);
   if (nTrim == 2) {
     std::string& strAdmin =
@@ -107,11 +109,11 @@ bool SetOneList(int nUserAuth, int nKey, const std::string& strUser,
   bool bKnown = false;
   bool bAdd = AddsTo(nUserAuth, nKey, bKnown);
   std::string strWorking;
-  TRACE(bAdd ? "Call addUser()" : "Call deleteUser()");
+  TRACE_AS("setAuth", bAdd ? "Call addUser()" : "Call deleteUser()");
   int nEdit = bAdd ? addUser(strPath, nKey, strUser, strWorking)
                    : deleteUser(strPath, nKey, strUser, strWorking);
   if (nEdit == -9) return false;
-  int nTrim = TidyList(strWorking, nKey, strLib, strCab, p, strNew);
+  int nTrim = TidyList("setAuth", strWorking, nKey, strLib, strCab, p, strNew);
   if (nEdit == 1 || nTrim == 1) {
     UserRecord(p, nKey) =
         SetResultLog(bAdd ? kLogAdd : kLogDel, nEdit == 1 ? kLogOk : kLogNg,
@@ -129,7 +131,7 @@ bool RenameOneList(const std::string& strOld, const std::string& strNew,
                    const std::string& strCab, const std::string& strPath,
                    Pending& p, std::string& strNewList) {
   std::string strWorking;
-  TRACE("Call renameUser()");
+  TRACE_AS("renameAuth", "Call renameUser()");
   int nEdit = renameUser(strPath, nKey, strOld, strNew, strWorking);
   if (nEdit == -9) return false;
   if (nEdit == 1) {
@@ -137,7 +139,7 @@ bool RenameOneList(const std::string& strOld, const std::string& strNew,
                                        strLib, strCab, "");
     p.bChanged = true;
   }
-  TidyList(strWorking, nKey, strLib, strCab, p, strNewList);
+  TidyList("renameAuth", strWorking, nKey, strLib, strCab, p, strNewList);
   return true;
 }
 
@@ -154,12 +156,12 @@ void CleanOneList(const std::string& strRead, int nKey,
                   const std::string& strRegistered, const std::string& strLib,
                   const std::string& strCab, Pending& p,
                   std::string& strNewList) {
-  TidyList(strRead, nKey, strLib, strCab, p, strNewList);
+  TidyList("cleanupAuth", strRead, nKey, strLib, strCab, p, strNewList);
   std::vector<std::string> vItems;
   split(strNewList, ",", vItems);
   std::string& strRemoved = UserRecord(p, nKey);
   for (const std::string& strItem : vItems) {
-    TRACE_VALUE("csUsername", strItem);
+    TRACE_VALUE_AS("cleanupAuth", "csUsername", strItem);
     std::string strProbe = strItem;
     if (strItem.empty() || AlwaysKept(strItem, nKey) ||
         SearchUserString(strRegistered, strProbe, 0, 1) == 1)
@@ -199,11 +201,11 @@ void WriteCopyRecords(const std::string& strList, int nAccess,
           SetResultLog(kLogCpy, kLogOk, nAccess, strItem, strLib, strCab, ""));
 }
 
-void TraceArgs(const std::string& strLib, const std::string& strCab,
-               const std::string& strCabinetPath) {
-  TRACE_VALUE("\tstrLib", strLib);
-  TRACE_VALUE("\tstrCab", strCab);
-  TRACE_VALUE("\tstrCabinetPath", strCabinetPath);
+void TraceArgs(const char* pszFunc, const std::string& strLib,
+               const std::string& strCab, const std::string& strCabinetPath) {
+  TRACE_VALUE_AS(pszFunc, "\tstrLib", strLib);
+  TRACE_VALUE_AS(pszFunc, "\tstrCab", strCab);
+  TRACE_VALUE_AS(pszFunc, "\tstrCabinetPath", strCabinetPath);
 }
 
 }  // namespace
@@ -215,12 +217,14 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
   TRACE_INT("\tnMode", nMode);
   TRACE_INT("\tnUserAuth", nUserAuth);
   TRACE_VALUE("\tstrUsername", strUsername);
-  TraceArgs(strLib, strCab, strCabinetPath);
+  TraceArgs("setAuth", strLib, strCab, strCabinetPath);
   int nAccess = SetAccessField(nUserAuth);
   if (nMode == kModeSet) {
+    TRACE("Call checkCabinetAuth()");
     int nAuth = checkCabinetAuth(strCabinetPath);
     if (nAuth == -9)
-      return Fail(kLogSet, nAccess, strUsername, strLib, strCab, kMsgNoAuth);
+      return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
+                  kMsgNoAuth);
     if (nAuth == 0) {
       TRACE("Skip: Not found Auth.");
       return 0;
@@ -229,25 +233,28 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
   bool bKnown = false;
   AddsTo(nUserAuth, kKeyUserNameList, bKnown);
   if (!bKnown)
-    return Fail(kLogSet, nAccess, strUsername, strLib, strCab, kMsgUnknown);
+    return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
+                kMsgUnknown);
   Pending p;
   std::string strNewRW, strNewRO;
   if (!SetOneList(nUserAuth, kKeyUserNameList, strUsername, strLib, strCab,
                   strCabinetPath, p, strNewRW))
-    return Fail(kLogSet, nAccess, strUsername, strLib, strCab,
+    return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
                 "ユーザー追加に失敗(更新)");
   if (!SetOneList(nUserAuth, kKeyReadOnlyUserList, strUsername, strLib, strCab,
                   strCabinetPath, p, strNewRO))
-    return Fail(kLogSet, nAccess, strUsername, strLib, strCab,
+    return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
                 "ユーザー追加に失敗(閲覧)");
   if (!p.bChanged) {
     TRACE("Skip: No changed Auth.");
     return 0;
   }
+  TRACE("Call WriteAndCheckFolderIni()");
   if (WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite) !=
       1)
-    return Fail(kLogSet, nAccess, strUsername, strLib, strCab, kMsgUpdate);
-  return Succeed(InOrder(p));
+    return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
+                kMsgUpdate);
+  return Succeed("setAuth", InOrder(p));
 }
 
 int renameAuth(const std::string& strOldUsername,
@@ -256,10 +263,12 @@ int renameAuth(const std::string& strOldUsername,
   TRACE("Start renameAuth()");
   TRACE_VALUE("\tstrOldUsername", strOldUsername);
   TRACE_VALUE("\tstrNewUsername", strNewUsername);
-  TraceArgs(strLib, strCab, strCabinetPath);
+  TraceArgs("renameAuth", strLib, strCab, strCabinetPath);
+  TRACE("Call checkCabinetAuth()");
   int nAuth = checkCabinetAuth(strCabinetPath);
   if (nAuth == -9)
-    return Fail(kLogChg, kLogNone, strNewUsername, strLib, strCab, kMsgNoAuth);
+    return Fail("renameAuth", kLogChg, kLogNone, strNewUsername, strLib, strCab,
+                kMsgNoAuth);
   if (nAuth == 0) {
     TRACE("Skip: Not found Auth.");
     return 0;
@@ -268,18 +277,22 @@ int renameAuth(const std::string& strOldUsername,
   std::string strNewRW, strNewRO;
   if (!RenameOneList(strOldUsername, strNewUsername, kKeyUserNameList, strLib,
                      strCab, strCabinetPath, p, strNewRW))
-    return Fail(kLogChg, kLogW, strNewUsername, strLib, strCab, kMsgUnknown);
+    return Fail("renameAuth", kLogChg, kLogW, strNewUsername, strLib, strCab,
+                kMsgUnknown);
   if (!RenameOneList(strOldUsername, strNewUsername, kKeyReadOnlyUserList,
                      strLib, strCab, strCabinetPath, p, strNewRO))
-    return Fail(kLogChg, kLogR, strNewUsername, strLib, strCab, kMsgUnknown);
+    return Fail("renameAuth", kLogChg, kLogR, strNewUsername, strLib, strCab,
+                kMsgUnknown);
   if (!p.bChanged) {
     TRACE("Skip: No changed Auth.");
     return 0;
   }
+  TRACE("Call WriteAndCheckFolderIni()");
   if (WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite) !=
       1)
-    return Fail(kLogChg, kLogNone, strNewUsername, strLib, strCab, kMsgUpdate);
-  return Succeed(InOrder(p));
+    return Fail("renameAuth", kLogChg, kLogNone, strNewUsername, strLib, strCab,
+                kMsgUpdate);
+  return Succeed("renameAuth", InOrder(p));
 }
 
 int copyAuth(const std::string& strSrcLibname, const std::string& strSrcCabname,
@@ -287,14 +300,17 @@ int copyAuth(const std::string& strSrcLibname, const std::string& strSrcCabname,
              const std::string& strDstLibname,
              const std::string& strDstCabname) {
   TRACE("Start copyAuth()");
-  TraceArgs(strSrcLibname, strSrcCabname, strSrcCabinetPath);
+  TRACE_VALUE("\tstrSrcLibname", strSrcLibname);
+  TRACE_VALUE("\tstrSrcCabname", strSrcCabname);
+  TRACE_VALUE("\tstrSrcCabinetPath", strSrcCabinetPath);
   TRACE_VALUE("\tstrDstLibname", strDstLibname);
   TRACE_VALUE("\tstrDstCabname", strDstCabname);
   std::string strDstPath =
       JoinPath(JoinPath(g_strDataPath, strDstLibname), strDstCabname);
+  TRACE("Call checkCabinetAuth()");
   int nAuth = checkCabinetAuth(strSrcCabinetPath);
   if (nAuth == -9)
-    return Fail(kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
+    return Fail("copyAuth", kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
                 kMsgNoAuth);
   if (nAuth == 0) {
     TRACE("Call resetAuth()");
@@ -303,31 +319,34 @@ int copyAuth(const std::string& strSrcLibname, const std::string& strSrcCabname,
   std::string strRW, strRO;
   if (getKeyValue(strSrcCabinetPath, kKeyUserNameList, strRW) == -9 ||
       getKeyValue(strSrcCabinetPath, kKeyReadOnlyUserList, strRO) == -9)
-    return Fail(kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
+    return Fail("copyAuth", kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
                 kMsgUnknown);
+  TRACE("Call WriteAndCheckFolderIni()");
   int nRet = WriteAndCheckFolderIni(strDstPath, strRW, strRO, kIniWrite);
   if (nRet != 1)
-    return Fail(kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
+    return Fail("copyAuth", kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
                 RewriteMessage(nRet));
   WriteCopyRecords(strRW, kLogW, strDstLibname, strDstCabname);
   WriteCopyRecords(strRO, kLogR, strDstLibname, strDstCabname);
-  return Succeed({});
+  return Succeed("copyAuth", {});
 }
 
 int cleanupAuth(const std::string& strLib, const std::string& strCab,
                 const std::string& strCabinetPath) {
   TRACE("Start cleanupAuth()");
-  TraceArgs(strLib, strCab, strCabinetPath);
+  TraceArgs("cleanupAuth", strLib, strCab, strCabinetPath);
+  TRACE("Call checkCabinetAuth()");
   int nAuth = checkCabinetAuth(strCabinetPath);
   if (nAuth == -9)
-    return Fail(kLogClr, kLogNone, "", strLib, strCab, kMsgNoAuth);
+    return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
+                kMsgNoAuth);
   if (nAuth == 0) {
     TRACE("Skip: Not found Auth.");
     return 0;
   }
   std::string strRegistered;
   if (getKeyValue(g_strDataPath, kKeyUserList, strRegistered) != 1)
-    return Fail(kLogClr, kLogNone, "", strLib, strCab,
+    return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 "ユーザー登録情報取得に失敗");
   Pending p;
   std::string strNewRW, strNewRO;
@@ -335,32 +354,38 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
                     strCab, p, strNewRW) ||
       !ReadAndClean(strCabinetPath, kKeyReadOnlyUserList, strRegistered, strLib,
                     strCab, p, strNewRO))
-    return Fail(kLogClr, kLogNone, "", strLib, strCab, kMsgUnknown);
+    return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
+                kMsgUnknown);
   if (!p.bChanged) {
     TRACE("Skip: No changed Auth.");
     return 0;
   }
+  TRACE("Call WriteAndCheckFolderIni()");
   int nRet =
       WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite);
   if (nRet != 1)
-    return Fail(kLogClr, kLogNone, "", strLib, strCab, RewriteMessage(nRet));
-  return Succeed(InOrder(p));
+    return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
+                RewriteMessage(nRet));
+  return Succeed("cleanupAuth", InOrder(p));
 }
 
 int resetAuth(const std::string& strLib, const std::string& strCab,
               const std::string& strCabinetPath) {
   TRACE("Start resetAuth()");
-  TraceArgs(strLib, strCab, strCabinetPath);
+  TraceArgs("resetAuth", strLib, strCab, strCabinetPath);
+  TRACE("Call checkCabinetAuth()");
   int nAuth = checkCabinetAuth(strCabinetPath);
   if (nAuth == -9)
-    return Fail(kLogRst, kLogNone, "", strLib, strCab, kMsgNoAuth);
+    return Fail("resetAuth", kLogRst, kLogNone, "", strLib, strCab, kMsgNoAuth);
   if (nAuth == 0) {
     TRACE("Skip: Not found Auth.");
     return 0;
   }
+  TRACE("Call deleteReadUserInfo()");
   int nRet = deleteReadUserInfo(strCabinetPath);
   if (nRet != 1)
-    return Fail(kLogRst, kLogNone, "", strLib, strCab, RewriteMessage(nRet));
-  return Succeed(
-      {SetResultLog(kLogRst, kLogOk, kLogNone, "", strLib, strCab, "")});
+    return Fail("resetAuth", kLogRst, kLogNone, "", strLib, strCab,
+                RewriteMessage(nRet));
+  return Succeed("resetAuth", {SetResultLog(kLogRst, kLogOk, kLogNone, "",
+                                            strLib, strCab, "")});
 }

@@ -11,6 +11,9 @@ const char kGeneralViewerName[] = "一般閲覧者!";
 
 namespace {
 
+// Every trace line of the parser is getParams's.
+const char kFunc[] = "getParams";
+
 const char kMsgBadArgs[] = "引数に誤りがあります。";
 const char kMsgNoArgs[] = "引数を指定してください。";
 const char kMsgArgCount[] = "引数の数が範囲外です。";
@@ -49,7 +52,7 @@ const int kCommandModes[] = {kModeSet,      kModeSetForce, kModeRename,
 int Refuse(const std::string& strMsg, const std::string& strDetail) {
   DispErrMsg(strMsg, strDetail);
   bool bCount = strMsg == kMsgNoArgs || strMsg == kMsgArgCount;
-  TRACE(bCount ? std::string(kMsgBadArgs) : strMsg);
+  TRACE_AS(kFunc, bCount ? std::string(kMsgBadArgs) : strMsg);
   return 0;
 }
 
@@ -188,16 +191,19 @@ int ShowUsage() {
 }
 
 void TraceParams(const ParamInfo* lpParamInfo) {
-  TRACE("End getParams()");
-  TRACE_INT("\tlpParamInfo.nMode", lpParamInfo->nMode);
-  TRACE_INT("\tlpParamInfo.nUserAuth", lpParamInfo->nUserAuth);
-  TRACE_VALUE("\tlpParamInfo.strOldUsername", lpParamInfo->strOldUsername);
-  TRACE_VALUE("\tlpParamInfo.strUsername", lpParamInfo->strUsername);
-  TRACE_VALUE("\tlpParamInfo.strLibname", lpParamInfo->strLibname);
-  TRACE_VALUE("\tlpParamInfo.strCabname", lpParamInfo->strCabname);
-  TRACE_VALUE("\tlpParamInfo.strNewLibname", lpParamInfo->strNewLibname);
-  TRACE_VALUE("\tlpParamInfo.strNewCabname", lpParamInfo->strNewCabname);
-  TRACE("End getParams()");
+  TRACE_AS(kFunc, "End getParams()");
+  TRACE_INT_AS(kFunc, "\tlpParamInfo.nMode", lpParamInfo->nMode);
+  TRACE_INT_AS(kFunc, "\tlpParamInfo.nUserAuth", lpParamInfo->nUserAuth);
+  TRACE_VALUE_AS(kFunc, "\tlpParamInfo.strOldUsername",
+                 lpParamInfo->strOldUsername);
+  TRACE_VALUE_AS(kFunc, "\tlpParamInfo.strUsername", lpParamInfo->strUsername);
+  TRACE_VALUE_AS(kFunc, "\tlpParamInfo.strLibname", lpParamInfo->strLibname);
+  TRACE_VALUE_AS(kFunc, "\tlpParamInfo.strCabname", lpParamInfo->strCabname);
+  TRACE_VALUE_AS(kFunc, "\tlpParamInfo.strNewLibname",
+                 lpParamInfo->strNewLibname);
+  TRACE_VALUE_AS(kFunc, "\tlpParamInfo.strNewCabname",
+                 lpParamInfo->strNewCabname);
+  TRACE_AS(kFunc, "End getParams()");
 }
 
 int ParseMode(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
@@ -219,7 +225,7 @@ int ParseMode(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
 }  // namespace
 
 int getParams(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
-  TRACE("Start getParams()");
+  TRACE_AS(kFunc, "Start getParams()");
   if (vArgs.size() <= 1) return Refuse(kMsgNoArgs, "");
   const std::string& strCommand = vArgs[1];
   for (size_t i = 0; i < sizeof kCommands / sizeof kCommands[0]; ++i)

@@ -243,6 +243,8 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
       ReplaceFileA(strDst.c_str(), strSrc.c_str(), nullptr,
                    REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
     return kPlatReplaced;
+  // Also the way on after a ReplaceFileA that failed halfway: its errors
+  // 1176 and 1177 leave the destination name free and the source intact.
   if (MoveFileExA(strSrc.c_str(), strDst.c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return kPlatReplaced;
