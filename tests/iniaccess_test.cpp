@@ -59,8 +59,7 @@ TEST_F(IniAccessTest, GetKeyValueEmptyOrMissingGivesZero) {
   for (const std::string& strFile :
        {CrLf({"[ReadUserInfo]", "UserNameList=", "ReadOnlyUserList=x,"}),
         CrLf({"[ReadUserInfo]", "ReadOnlyUserList=x,"}),
-        CrLf({"[FolderInfo]", "UserNameList=x,"}),
-        CrLf({"[ReadUserInfo]", "UserNameList=!default"}), std::string()}) {
+        CrLf({"[ReadUserInfo]", "UserNameList=!default"})}) {
     ASSERT_TRUE(WriteIni(strFile));
     std::string strValue = "old";
     EXPECT_EQ(Read(kKeyUserNameList, strValue), 0) << strFile;
@@ -72,18 +71,19 @@ TEST_F(IniAccessTest, GetKeyValueFailuresKeepStrValue) {
   // The INI path may be 1,023 bytes long; the folders need not exist.
   std::string strBase = dir.Path("x");
   std::string strAt1023 = strBase + std::string(1012 - strBase.size(), 'a');
+  ASSERT_TRUE(TestMakeDirs(dir.Path("d/Folder.ini")));
+  EXPECT_FALSE(IniOpenCheck(dir.Path("d/Folder.ini")));
   struct {
     std::string strFolder;
-    int nKey;
-    int nExpected;
+    int nKey, nExpected;
   } aCases[] = {
       {"", kKeyNameList, -9},
       {dir.Path(), 4, -9},
       {dir.Path(), -1, -9},
       {dir.Path(), kKeyNameList, -1},
-      {dir.Path(), kKeyUserList, -1},
       {strAt1023, kKeyNameList, -1},
       {strAt1023 + "a", kKeyNameList, -9},
+      {dir.Path("d"), kKeyUserNameList, -9},
   };
   for (const auto& c : aCases) {
     std::string strValue = "old";
@@ -91,74 +91,60 @@ TEST_F(IniAccessTest, GetKeyValueFailuresKeepStrValue) {
         << c.strFolder.size() << " " << c.nKey;
     EXPECT_EQ(strValue, "old");
   }
-  ASSERT_TRUE(TestMakeDirs(Ini()));
-  std::string strValue = "old";
-  EXPECT_FALSE(IniOpenCheck(Ini()));
-  EXPECT_EQ(Read(kKeyUserNameList, strValue), -9);
-  EXPECT_EQ(strValue, "old");
 }
 
 TEST_F(IniAccessTest, GetKeyValueGrowsBufferUntilValueFits) {
   // A count of buffer size - 1 may be a cut value and takes another pass.
-  struct {
-    size_t nLength;
-    int nPasses;
-  } aCases[] = {{1022, 1}, {1023, 2}, {1500, 2}, {2047, 3}};
   g_bTraceLog = 1;
-  for (const auto& c : aCases) {
-    std::string strList = kSo + "," + std::string(c.nLength - 4, 'a') + ",";
-    g_szTraceLogPath = dir.Path("trace" + std::to_string(c.nLength) + ".txt");
+  for (auto [nLength, nPasses] :
+       {std::pair<size_t, int>{1022, 1}, {1023, 2}, {1500, 2}, {2047, 3}}) {
+    std::string strList = kSo + "," + std::string(nLength - 4, 'a') + ",";
+    g_szTraceLogPath = dir.Path("trace" + std::to_string(nLength) + ".txt");
     ASSERT_TRUE(WriteIni(CrLf({"[ReadUserInfo]", "UserNameList=" + strList})));
     std::string strValue;
     EXPECT_EQ(Read(kKeyUserNameList, strValue), 1);
-    EXPECT_EQ(strValue, strList) << c.nLength;
+    EXPECT_EQ(strValue, strList) << nLength;
     std::string strTrace = TestReadFile(g_szTraceLogPath);
-    for (int nPass = 1; nPass <= c.nPasses + 1; ++nPass)
+    for (int nPass = 1; nPass <= nPasses + 1; ++nPass)
       EXPECT_EQ(strTrace.find("BufSize=" + std::to_string(nPass * 1024)) !=
                     std::string::npos,
-                nPass <= c.nPasses)
-          << c.nLength << " pass " << nPass;
+                nPass <= nPasses)
+          << nLength << " pass " << nPass;
   }
 }
 
+// Folder "none" has no Folder.ini, and "d" one that is a folder.
 TEST_F(IniAccessTest, ExistUserAnswers) {
+  const std::string strRw = "alice,bob," + kSo + ",";
   ASSERT_TRUE(WriteIni(CrLf({"[ReadUserInfo]", "UserNameList=alice,bob," + kSo,
                              "ReadOnlyUserList=joanna,annie,"})));
+  ASSERT_TRUE(TestMakeDirs(dir.Path("d/Folder.ini")));
+  ASSERT_TRUE(TestMakeDirs(dir.Path("none")));
   struct {
-    int nKey;
-    std::string strUser;
-    int nExpected;
-    std::string strCopied;
+    std::string strFolder;
+    int nKey, nExpected;
+    std::string strUser, strCopied;
   } aCases[] = {
-      {kKeyUserNameList, "Bob", 1, "alice,bob," + kSo + ","},
-      {kKeyUserNameList, kSo, 1, "alice,bob," + kSo + ","},
-      {kKeyUserNameList, "carol", 0, "alice,bob," + kSo + ","},
-      {kKeyReadOnlyUserList, "ann", 0, "joanna,annie,"},
-      {kKeyReadOnlyUserList, "ANNIE", 1, "joanna,annie,"},
-      {kKeyNameList, "alice", -1, "old"},
-      {kKeyUserList, "alice", -1, "old"},
-      {kKeyUserNameList, "", -1, "old"},
+      {dir.Path(), kKeyUserNameList, 1, "Bob", strRw},
+      {dir.Path(), kKeyUserNameList, 1, kSo, strRw},
+      {dir.Path(), kKeyReadOnlyUserList, 0, "ann", "joanna,annie,"},
+      {dir.Path(), kKeyReadOnlyUserList, 1, "ANNIE", "joanna,annie,"},
+      {dir.Path(), kKeyNameList, -1, "alice", "old"},
+      {dir.Path(), kKeyUserList, -1, "alice", "old"},
+      {dir.Path(), kKeyUserNameList, -1, "", "old"},
+      {"", kKeyUserNameList, -1, "bob", "old"},
+      {dir.Path("none"), kKeyUserNameList, 0, "bob", ""},
+      {dir.Path("d"), kKeyUserNameList, -1, "bob", "old"},
   };
   for (const auto& c : aCases) {
     std::string strValue = "old";
-    EXPECT_EQ(existUser(dir.Path(), c.nKey, c.strUser, strValue, 0),
+    EXPECT_EQ(existUser(c.strFolder, c.nKey, c.strUser, strValue, 0),
               c.nExpected);
     EXPECT_EQ(strValue, "old");
-    EXPECT_EQ(existUser(dir.Path(), c.nKey, c.strUser, strValue, 1),
+    EXPECT_EQ(existUser(c.strFolder, c.nKey, c.strUser, strValue, 1),
               c.nExpected);
-    EXPECT_EQ(strValue, c.strCopied) << c.nKey << " " << c.strUser;
+    EXPECT_EQ(strValue, c.strCopied) << c.strFolder << " " << c.strUser;
   }
-}
-
-TEST_F(IniAccessTest, ExistUserWithoutReadableFolderIni) {
-  std::string strValue = "old";
-  EXPECT_EQ(existUser("", kKeyUserNameList, "bob", strValue, 1), -1);
-  EXPECT_EQ(existUser(dir.Path(), kKeyUserNameList, "bob", strValue, 1), 0);
-  EXPECT_EQ(strValue, "");
-  ASSERT_TRUE(TestMakeDirs(Ini()));
-  strValue = "old";
-  EXPECT_EQ(existUser(dir.Path(), kKeyUserNameList, "bob", strValue, 1), -1);
-  EXPECT_EQ(strValue, "old");
 }
 
 TEST_F(IniAccessTest, RewriteOutcomes) {
@@ -207,19 +193,15 @@ TEST_F(IniAccessTest, RewriteOutcomes) {
 }
 
 TEST_F(IniAccessTest, CheckModeFindsSectionAndWritesNothing) {
-  struct {
-    std::string strFile;
-    int nExpected;
-  } aCases[] = {
+  const std::pair<std::string, int> aCases[] = {
       {CrLf({"[A]", "[ReadUserInfo]"}), 1},
       {CrLf({"  [readUSERinfo]  "}), 1},
       {CrLf({"[A]", "ReadUserInfo", "[ReadUser]"}), 0},
-      {"", 0},
   };
-  for (const auto& c : aCases) {
-    ASSERT_TRUE(WriteIni(c.strFile));
-    EXPECT_EQ(WriteLists(kIniCheck), c.nExpected) << c.strFile;
-    EXPECT_EQ(TestReadFile(Ini()), c.strFile);
+  for (const auto& [strFile, nExpected] : aCases) {
+    ASSERT_TRUE(WriteIni(strFile));
+    EXPECT_EQ(WriteLists(kIniCheck), nExpected) << strFile;
+    EXPECT_EQ(TestReadFile(Ini()), strFile);
     EXPECT_TRUE(NoNewIni());
   }
 }
@@ -265,40 +247,19 @@ TEST_F(IniAccessTest, BadArgumentsAndUnreadableFilesLeaveFolderIniAlone) {
 
 TEST_F(IniAccessTest, FailedNewFileOrMoveLeavesFolderIniAlone) {
   const std::string strOld = CrLf({"[A]", "a=" + kSo, "[ReadUserInfo]", "k=1"});
-  // Creates and writes go to Folder.ini.new; replaces and copies are matched
-  // on their destination, Folder.ini.
-  struct {
-    int nCall;
-    const char* pszPathEnd;
-    int nFallbackCall;
-    int nExpected;
-  } aCases[] = {
-      {kFaultCreate, "Folder.ini.new", -1, -2},
-      {kFaultWrite, "Folder.ini.new", -1, -2},
-      {kFaultSync, "Folder.ini.new", -1, -2},
-      {kFaultClose, "Folder.ini.new", -1, -2},
-      {kFaultReplace, "Folder.ini", -1, -4},
-      {kFaultRefuse, "Folder.ini", kFaultCopy, -4},
-  };
-  for (const auto& c : aCases) {
+  // Creates to closes go to Folder.ini.new; replaces and copies are matched
+  // on their destination, Folder.ini. A refused replace falls back to a copy.
+  const std::pair<int, int> aCases[] = {
+      {kFaultCreate, -2}, {kFaultWrite, -2},   {kFaultSync, -2},
+      {kFaultClose, -2},  {kFaultReplace, -4}, {kFaultRefuse, -4}};
+  for (auto [nCall, nExpected] : aCases) {
     ASSERT_TRUE(WriteIni(strOld));
-    PlatSetFault(c.nCall, c.pszPathEnd, 0, 100);
-    if (c.nFallbackCall >= 0)
-      PlatSetFault(c.nFallbackCall, "Folder.ini", 0, 100);
-    EXPECT_EQ(WriteLists(kIniWrite), c.nExpected) << c.nCall;
+    bool bNewFile = nCall <= kFaultClose;
+    PlatSetFault(nCall, bNewFile ? "Folder.ini.new" : "Folder.ini", 0, 100);
+    if (nCall == kFaultRefuse) PlatSetFault(kFaultCopy, "Folder.ini", 0, 100);
+    EXPECT_EQ(WriteLists(kIniWrite), nExpected) << nCall;
     PlatResetFaults(false);
-    EXPECT_EQ(TestReadFile(Ini()), strOld) << c.nCall;
-  }
-}
-
-TEST_F(IniAccessTest, MoveSurvivesRetryAndRefusal) {
-  for (int nCall : {kFaultReplace, kFaultRefuse}) {
-    ASSERT_TRUE(WriteIni(CrLf({"[A]"})));
-    PlatSetFault(nCall, "Folder.ini", 0, nCall == kFaultReplace ? 4 : 1);
-    EXPECT_EQ(WriteLists(kIniWrite), 1) << nCall;
-    PlatResetFaults(false);
-    EXPECT_EQ(TestReadFile(Ini()), CrLf({"[A]"}) + kBlock) << nCall;
-    EXPECT_TRUE(NoNewIni()) << nCall;
+    EXPECT_EQ(TestReadFile(Ini()), strOld) << nCall;
   }
 }
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -25,13 +24,10 @@ std::string FixturePath(const std::string& strRelative) {
          TestNativePath("tests/fixtures/" + strRelative);
 }
 
-}  // namespace
-
 // Runs first: every CP932 test below is meaningless under another code page.
 // On Windows (Wine) this fails when the ja_JP.UTF-8 locale is missing.
 TEST(CodePage, AnsiCodePageIs932) {
   ASSERT_TRUE(PlatIsLeadByte(0x83)) << "the ANSI code page is not 932";
-  ASSERT_EQ(PlatLowerChar(0x8260), 0x8281u) << "the ANSI code page is not 932";
   for (unsigned nByte = 0; nByte < 0x100; ++nByte) {
     bool bLead =
         (nByte >= 0x81 && nByte <= 0x9F) || (nByte >= 0xE0 && nByte <= 0xFC);
@@ -40,49 +36,32 @@ TEST(CodePage, AnsiCodePageIs932) {
   }
 }
 
-namespace {
-
-std::string LowerTablePath() { return FixturePath("lower932.txt"); }
-
-// Every character of CP932: the single bytes, and each lead byte with
-// each trail byte.
-std::vector<unsigned> AllCharacters() {
-  std::vector<unsigned> vChars;
-  for (unsigned nLead = 0; nLead < 0x100; ++nLead) {
-    if (!PlatIsLeadByte(static_cast<unsigned char>(nLead))) {
-      vChars.push_back(nLead);
-      continue;
-    }
-    for (unsigned nTrail = 0x40; nTrail <= 0xFC; ++nTrail)
-      if (nTrail != 0x7F) vChars.push_back(nLead << 8 | nTrail);
-  }
-  return vChars;
-}
-
-// Windows rewrites these duplicate NEC/IBM codes to their preferred codes
-// while lower-casing; no case changes there, and the POSIX backend keeps
-// them as they are.
-bool IsDuplicateRewrite(unsigned nChar) {
-  return (nChar >= 0x8790 && nChar <= 0x879C) ||
-         (nChar >= 0xED40 && nChar <= 0xEEFC) ||
-         (nChar >= 0xFA54 && nChar <= 0xFA5B);
-}
-
-}  // namespace
-
+// lower932.txt records the Windows CRT's _mbctolower under Wine. Windows
+// also rewrites the duplicate NEC/IBM codes to their preferred codes there
+// (no case change); the POSIX backend keeps them as they are.
 TEST(CodePage, LowerCasingMatchesTheWindowsTable) {
   std::map<unsigned, unsigned> mapLower;
-  std::istringstream streamTable(TestReadFile(LowerTablePath()));
+  std::istringstream streamTable(TestReadFile(FixturePath("lower932.txt")));
   for (std::string strLine; std::getline(streamTable, strLine);)
     if (!strLine.empty() && strLine[0] != '#')
       mapLower[std::stoul(strLine.substr(0, 4), nullptr, 16)] =
           std::stoul(strLine.substr(5, 4), nullptr, 16);
   ASSERT_GT(mapLower.size(), 400u);
   int nWrong = 0;
-  for (unsigned nChar : AllCharacters()) {
+  for (unsigned nChar = 0; nChar < 0x10000; ++nChar) {
+    // Every character: a byte that is no lead byte, or a lead byte and a
+    // trail byte 40-FC other than 7F.
+    bool bDouble = nChar > 0xFF;
+    unsigned nTrail = nChar & 0xFF;
+    if (PlatIsLeadByte(bDouble ? nChar >> 8 : nChar) != bDouble ||
+        (bDouble && (nTrail < 0x40 || nTrail == 0x7F || nTrail > 0xFC)))
+      continue;
     auto it = mapLower.find(nChar);
     unsigned nExpect = it == mapLower.end() ? nChar : it->second;
-    if (!IsWindows() && IsDuplicateRewrite(nChar)) nExpect = nChar;
+    bool bDuplicate = (nChar >= 0x8790 && nChar <= 0x879C) ||
+                      (nChar >= 0xED40 && nChar <= 0xEEFC) ||
+                      (nChar >= 0xFA54 && nChar <= 0xFA5B);
+    if (!IsWindows() && bDuplicate) nExpect = nChar;
     unsigned nLower = PlatLowerChar(nChar);
     if (nLower != nExpect && ++nWrong <= 10)
       ADD_FAILURE() << std::hex << nChar << " -> " << nLower << ", want "
@@ -91,132 +70,76 @@ TEST(CodePage, LowerCasingMatchesTheWindowsTable) {
   EXPECT_EQ(nWrong, 0);
 }
 
-// Records the Windows backend's lower-casing as the table above. Run on
-// the Windows build with --gtest_also_run_disabled_tests
-// --gtest_filter=CodePage.DISABLED_WriteLowerTable.
-TEST(CodePage, DISABLED_WriteLowerTable) {
-  if (!IsWindows()) GTEST_SKIP() << "the table records the Windows CRT";
-  std::string strData =
-      "# CP932 lower-casing by the Windows CRT (_mbctolower), recorded under "
-      "Wine 8.0: one line per character that changes.\n";
-  for (unsigned nChar : AllCharacters()) {
-    char szLine[16];
-    unsigned nLower = PlatLowerChar(nChar);
-    std::snprintf(szLine, sizeof szLine, "%04X %04X\n", nChar, nLower);
-    if (nLower != nChar) strData += szLine;
-  }
-  ASSERT_TRUE(TestWriteFile(LowerTablePath(), strData));
-}
-
-namespace {
-
-struct ProfileCase {
-  const char* pszFile;  // under tests/fixtures/profile
-  const char* pszSection;
-  const char* pszKey;
-  const char* pszDefault;
-  unsigned nSize;
-  const char* pszExpect;  // also gives the count returned
-};
-
 // Each row was checked against the Windows reader (under Wine).
-const ProfileCase kProfileCases[] = {
-    {"basic.ini", "Sec", "Key", "def", 100, "value"},
-    {"basic.ini", "Sec2", "Key", "def", 100, "two"},
-    {"basic.ini", "Sec", "Nope", "def", 100, "def"},
-    {"basic.ini", "Nope", "Key", "def", 100, "def"},
-    {"missing.ini", "Sec", "Key", "def", 100, "def"},
-    {"..", "Sec", "Key", "def", 100, "def"},
-    {"basic.ini", "Sec", "Nope", "def  ", 100, "def"},
-    {"basic.ini", "Sec", "Nope", " def\t", 100, " def\t"},
-    {"basic.ini", "Sec", "Nope", "\"def\"", 100, "def"},
-    {"basic.ini", "Sec", "Nope", "abcdef", 4, "abc"},
-    {"line_ends.ini", "A", "K1", "d", 100, "one"},
-    {"line_ends.ini", "A", "K2", "d", 100, "two"},
-    {"line_ends.ini", "A", "K3", "d", 100, "three"},
-    {"line_ends.ini", "B", "K", "d", 100, "b"},
-    {"blanks.ini", "Sec", "K e y", "d", 100, "the value"},
-    {"blanks.ini", "Sec", "K2", "d", 100, "v2"},
-    {"blanks.ini", "Sec", "Wide", "d", 100, "　val　"},
-    {"blanks.ini", "Sec", "K3", "d", 100, "d"},
-    {"blanks.ini", "Sec", "　K3", "d", 100, "x"},
-    {"quotes.ini", "Sec", "D", "d", 100, "dq"},
-    {"quotes.ini", "Sec", "S", "d", 100, "sq"},
-    {"quotes.ini", "Sec", "M", "d", 100, "\"mixed'"},
-    {"quotes.ini", "Sec", "O", "d", 100, "\""},
-    {"quotes.ini", "Sec", "E", "d", 100, ""},
-    {"quotes.ini", "Sec", "I", "d", 100, "a\"b\""},
-    {"quotes.ini", "Sec", "DD", "d", 100, "\"x\""},
-    {"quotes.ini", "Sec", "SP", "d", 100, " sp "},
-    {"case.ini", "SECTION", "KEY", "d", 100, "v"},
-    {"case.ini", "Ａ", "k", "d", 100, "fullwidth"},
-    {"case.ini", "ａ", "K", "d", 100, "d"},
-    {"dup_section.ini", "Sec", "A", "d", 100, "1"},
-    {"dup_section.ini", "SEC", "B", "d", 100, "d"},
-    {"dup_key.ini", "Sec", "K", "d", 100, "first"},
-    {"dup_key.ini", "Sec", "NV", "d", 100, "d"},
-    {"brackets.ini", "a]b", "K", "d", 100, "1"},
-    {"brackets.ini", "a]b", "K2", "d", 100, "2"},
-    {"brackets.ini", "c", "K2", "d", 100, "d"},
-    {"brackets.ini", "Ind", "K4", "d", 100, "4"},
-    {"no_equals.ini", "Sec", "Lonely", "d", 100, "d"},
-    {"no_equals.ini", "Sec", ";Comment", "d", 100, "c"},
-    {"no_equals.ini", "Sec", "Key", "d", 100, "a=b"},
-    {"nul_byte.ini", "Sec", "K", "d", 100, "abc"},
-    {"nul_byte.ini", "Sec", "T", "d", 100, "xy  "},
-    {"nul_byte.ini", "Sec", "Q", "d", 100, "q"},
-    {"nul_byte.ini", "Sec", "N", "d", 100, "v"},
-    {"before_section.ini", "", "Top", "d", 100, "before"},
-    {"before_section.ini", "Sec", "Top", "d", 100, "d"},
-    {"before_section.ini", "Sec", "K", "d", 100, "v"},
-    {"cp932.ini", "表", "ソフト", "d", 100, "ソフト表"},
-    {"cp932.ini", "表", "X", "d", 100, "1"},
-    {"cp932.ini", "\x81\x5d", "X", "d", 100, "d"},
-    {"truncate.ini", "Sec", "K", "d", 5, "0123"},
-    {"truncate.ini", "Sec", "K", "d", 1, ""},
-    {"truncate.ini", "Sec", "K", "d", 10, "012345678"},
-    {"truncate.ini", "Sec", "K", "d", 11, "0123456789"},
-    {"truncate.ini", "Sec", "J", "d", 5, "あい"},
-    {"truncate.ini", "Sec", "J", "d", 7, "あいう"},
-    {"empty.ini", "Sec", "K", "d", 100, "d"},
-    {"empty_value.ini", "Sec", "K", "d", 100, ""},
-    {"empty_value.ini", "Sec", "B", "d", 100, ""},
+struct ProfileCase {
+  const char *pszFile, *pszSection, *pszKey;  // pszFile under profile/
+  const char* pszExpect;                      // also gives the count returned
+  const char* pszDefault = "d";
+  unsigned nSize = 100;
 };
+// clang-format off
+const ProfileCase kProfileCases[] = {
+    {"basic.ini", "Sec", "Key", "value"}, {"basic.ini", "Sec2", "Key", "two"},
+    {"basic.ini", "Sec", "Nope", "d"}, {"basic.ini", "Nope", "Key", "d"},
+    {"missing.ini", "Sec", "Key", "d"}, {"..", "Sec", "Key", "d"},
+    {"basic.ini", "Sec", "Nope", "def", "def  "},
+    {"basic.ini", "Sec", "Nope", "def", "\"def\""},
+    {"basic.ini", "Sec", "Nope", " def\t", " def\t"},
+    {"basic.ini", "Sec", "Nope", "abc", "abcdef", 4},
+    {"line_ends.ini", "A", "K1", "one"}, {"line_ends.ini", "A", "K2", "two"},
+    {"line_ends.ini", "A", "K3", "three"}, {"line_ends.ini", "B", "K", "b"},
+    {"blanks.ini", "Sec", "K e y", "the value"},
+    {"blanks.ini", "Sec", "K2", "v2"},
+    {"blanks.ini", "Sec", "Wide", "　val　"}, {"blanks.ini", "Sec", "K3", "d"},
+    {"blanks.ini", "Sec", "　K3", "x"}, {"quotes.ini", "Sec", "D", "dq"},
+    {"quotes.ini", "Sec", "S", "sq"}, {"quotes.ini", "Sec", "M", "\"mixed'"},
+    {"quotes.ini", "Sec", "O", "\""}, {"quotes.ini", "Sec", "E", ""},
+    {"quotes.ini", "Sec", "I", "a\"b\""}, {"quotes.ini", "Sec", "DD", "\"x\""},
+    {"quotes.ini", "Sec", "SP", " sp "}, {"case.ini", "SECTION", "KEY", "v"},
+    {"case.ini", "Ａ", "k", "fullwidth"}, {"case.ini", "ａ", "K", "d"},
+    {"dup_section.ini", "Sec", "A", "1"}, {"dup_section.ini", "SEC", "B", "d"},
+    {"dup_key.ini", "Sec", "K", "first"}, {"dup_key.ini", "Sec", "NV", "d"},
+    {"brackets.ini", "a]b", "K", "1"}, {"brackets.ini", "a]b", "K2", "2"},
+    {"brackets.ini", "Ind", "K4", "4"}, {"no_equals.ini", "Sec", "Lonely", "d"},
+    {"no_equals.ini", "Sec", ";Comment", "c"},
+    {"no_equals.ini", "Sec", "Key", "a=b"},
+    {"nul_byte.ini", "Sec", "K", "abc"}, {"nul_byte.ini", "Sec", "T", "xy  "},
+    {"nul_byte.ini", "Sec", "Q", "q"}, {"nul_byte.ini", "Sec", "N", "v"},
+    {"before_section.ini", "", "Top", "before"},
+    {"before_section.ini", "Sec", "Top", "d"}, {"empty.ini", "Sec", "K", "d"},
+    {"cp932.ini", "表", "ソフト", "ソフト表"}, {"cp932.ini", "表", "X", "1"},
+    {"cp932.ini", "\x81\x5d", "X", "d"},
+    {"truncate.ini", "Sec", "K", "", "d", 1},
+    {"truncate.ini", "Sec", "K", "012345678", "d", 10},
+    {"truncate.ini", "Sec", "K", "0123456789", "d", 11},
+    {"truncate.ini", "Sec", "J", "あい", "d", 5},
+    {"empty_value.ini", "Sec", "K", ""},
+    {"empty_value.ini", "Sec", "B", ""},
+};
+// clang-format on
 
-// Checks one answer: the count, the bytes and the NUL behind them.
-void ExpectProfileAnswer(const ProfileCase& row, const char* pszVia,
-                         unsigned nCount, const char* pBuffer) {
-  SCOPED_TRACE(std::string(pszVia) + " " + row.pszFile + " [" + row.pszSection +
-               "] " + row.pszKey);
-  ASSERT_EQ(nCount, std::strlen(row.pszExpect));
-  EXPECT_EQ(std::string(pBuffer, nCount), row.pszExpect);
-  EXPECT_EQ(pBuffer[nCount], '\0');
-}
-
-}  // namespace
-
-TEST(Profile, FixturesReadThroughTheBackend) {
+// The backend (the Windows reader, or the portable one on POSIX) and the
+// portable reader on the same bytes give the count, the bytes and the NUL.
+TEST(Profile, FixturesReadAsTheWindowsReaderDoes) {
   for (const ProfileCase& row : kProfileCases) {
-    char szBuf[128];
-    std::memset(szBuf, '#', sizeof szBuf);
-    unsigned nCount = PlatGetPrivateProfileString(
-        row.pszSection, row.pszKey, row.pszDefault, szBuf, row.nSize,
-        FixturePath(std::string("profile/") + row.pszFile));
-    ExpectProfileAnswer(row, "backend", nCount, szBuf);
-  }
-}
-
-TEST(Profile, FixturesReadByThePortableReader) {
-  for (const ProfileCase& row : kProfileCases) {
+    std::string strPath = FixturePath(std::string("profile/") + row.pszFile);
     std::string strData;
-    if (PlatReadFile(FixturePath(std::string("profile/") + row.pszFile),
-                     strData) != 1)
-      strData.clear();
-    char szBuf[128];
-    std::memset(szBuf, '#', sizeof szBuf);
-    unsigned nCount = ProfileGetString(strData, row.pszSection, row.pszKey,
-                                       row.pszDefault, szBuf, row.nSize);
-    ExpectProfileAnswer(row, "portable", nCount, szBuf);
+    if (PlatReadFile(strPath, strData) != 1) strData.clear();
+    for (bool bPortable : {false, true}) {
+      SCOPED_TRACE(std::string(bPortable ? "portable " : "backend ") +
+                   row.pszFile + " [" + row.pszSection + "] " + row.pszKey);
+      char szBuf[128];
+      std::memset(szBuf, '#', sizeof szBuf - 1);
+      szBuf[sizeof szBuf - 1] = '\0';
+      unsigned nCount =
+          bPortable ? ProfileGetString(strData, row.pszSection, row.pszKey,
+                                       row.pszDefault, szBuf, row.nSize)
+                    : PlatGetPrivateProfileString(row.pszSection, row.pszKey,
+                                                  row.pszDefault, szBuf,
+                                                  row.nSize, strPath);
+      EXPECT_EQ(nCount, std::strlen(row.pszExpect));
+      EXPECT_STREQ(szBuf, row.pszExpect);
+    }
   }
 }
 
@@ -227,14 +150,13 @@ TEST(PlatformFiles, KindsReadabilityAndBinaryReads) {
   ASSERT_TRUE(PlatMakeDirectory(dir.Path("d.ini")));
   struct {
     std::string strPath;
-    int nKind;
+    int nKind, nRead;
     bool bReadable;
-    int nRead;
   } const aCases[] = {
-      {dir.Path("f.ini"), kPlatFile, true, 1},
-      {dir.Path("d.ini"), kPlatDir, false, -1},
-      {dir.Path("none.ini"), kPlatMissing, false, 0},
-      {dir.Path("none/x.ini"), kPlatMissing, false, 0},
+      {dir.Path("f.ini"), kPlatFile, 1, true},
+      {dir.Path("d.ini"), kPlatDir, -1, false},
+      {dir.Path("none.ini"), kPlatMissing, 0, false},
+      {dir.Path("none/x.ini"), kPlatMissing, 0, false},
   };
   for (const auto& row : aCases) {
     SCOPED_TRACE(row.strPath);
@@ -246,12 +168,10 @@ TEST(PlatformFiles, KindsReadabilityAndBinaryReads) {
   }
 }
 
-TEST(PlatformFiles, CreateTruncatesAndAppendsLandAtTheEnd) {
+TEST(PlatformFiles, TwoAppendersLandAtTheEnd) {
   ScratchDir dir;
   std::string strPath = dir.Path("log.txt");
-  ASSERT_TRUE(TestWriteFile(strPath, "older and longer"));
   ASSERT_TRUE(TestWriteFile(strPath, "A"));
-  EXPECT_EQ(TestReadFile(strPath), "A");
   PlatFile* pFirst = PlatOpenAppend(strPath);
   PlatFile* pSecond = PlatOpenAppend(strPath);
   ASSERT_TRUE(pFirst != nullptr && pSecond != nullptr);
@@ -260,51 +180,42 @@ TEST(PlatformFiles, CreateTruncatesAndAppendsLandAtTheEnd) {
   EXPECT_TRUE(PlatClose(pFirst));
   EXPECT_TRUE(PlatClose(pSecond));
   EXPECT_EQ(TestReadFile(strPath), "A123");
-  PlatFile* pNew = PlatOpenAppend(dir.Path("new.txt"));
-  ASSERT_NE(pNew, nullptr);
-  EXPECT_TRUE(PlatClose(pNew));
-  EXPECT_EQ(TestReadFile(dir.Path("new.txt")), "");
 }
 
-TEST(PlatformFiles, CopyAndDelete) {
+TEST(PlatformFiles, CopyDeleteAndReplace) {
   ScratchDir dir;
-  std::string strSrc = dir.Path("a.ini");
-  std::string strDst = dir.Path("b.ini");
+  std::string strSrc = dir.Path("Folder.ini.new");
+  std::string strDst = dir.Path("Folder.ini");
+  std::string strSub = dir.Path("sub");
   ASSERT_TRUE(TestWriteFile(strSrc, "new\r\n"));
   ASSERT_TRUE(TestWriteFile(strDst, "older and longer\r\n"));
-  ASSERT_TRUE(PlatMakeDirectory(dir.Path("sub")));
+  ASSERT_TRUE(PlatMakeDirectory(strSub));
   EXPECT_TRUE(PlatCopyFile(strSrc, strDst));
   EXPECT_EQ(TestReadFile(strDst), "new\r\n");
   EXPECT_EQ(TestReadFile(strSrc), "new\r\n");
-  EXPECT_FALSE(PlatCopyFile(strSrc, dir.Path("sub")));
-  EXPECT_EQ(PlatGetFileKind(dir.Path("sub")), kPlatDir);
+  EXPECT_FALSE(PlatCopyFile(strSrc, strSub));
+  EXPECT_EQ(PlatGetFileKind(strSub), kPlatDir);
   EXPECT_FALSE(PlatCopyFile(dir.Path("none"), strDst));
   EXPECT_TRUE(PlatDeleteFile(strDst));
   EXPECT_EQ(PlatGetFileKind(strDst), kPlatMissing);
   EXPECT_FALSE(PlatDeleteFile(strDst));
-  EXPECT_FALSE(PlatDeleteFile(dir.Path("sub")));
-}
-
-TEST(PlatformFiles, ReplaceKeepsPermissionsLeavesNoSourceRefusesFolders) {
-  ScratchDir dir;
-  std::string strSrc = dir.Path("Folder.ini.new");
-  std::string strDst = dir.Path("Folder.ini");
-  ASSERT_TRUE(TestWriteFile(strDst, "old\r\n"));
-  ASSERT_TRUE(TestWriteFile(strSrc, "new\r\n"));
+  EXPECT_FALSE(PlatDeleteFile(strSub));
+  // A replace onto nothing, then one that keeps the permissions; neither
+  // leaves the source, and without a source the replace fails.
+  EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatReplaced);
+  EXPECT_EQ(TestReadFile(strDst), "new\r\n");
+  EXPECT_EQ(PlatGetFileKind(strSrc), kPlatMissing);
+  ASSERT_TRUE(TestWriteFile(strSrc, "newer\r\n"));
   fs::permissions(strDst, fs::perms::owner_read | fs::perms::owner_write |
                               fs::perms::group_read);
   fs::perms permsOld = fs::status(strDst).permissions();
   EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatReplaced);
-  EXPECT_EQ(TestReadFile(strDst), "new\r\n");
+  EXPECT_EQ(TestReadFile(strDst), "newer\r\n");
   EXPECT_EQ(PlatGetFileKind(strSrc), kPlatMissing);
   EXPECT_EQ(fs::status(strDst).permissions(), permsOld);
-  ASSERT_TRUE(TestWriteFile(strSrc, "first\r\n"));
-  EXPECT_EQ(PlatReplaceFile(strSrc, dir.Path("fresh.ini")), kPlatReplaced);
-  EXPECT_EQ(TestReadFile(dir.Path("fresh.ini")), "first\r\n");
   EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatReplaceFailed);
   ASSERT_TRUE(TestWriteFile(strSrc, "new\r\n"));
-  ASSERT_TRUE(PlatMakeDirectory(dir.Path("sub")));
-  EXPECT_EQ(PlatReplaceFile(strSrc, dir.Path("sub")), kPlatRefused);
+  EXPECT_EQ(PlatReplaceFile(strSrc, strSub), kPlatRefused);
   EXPECT_EQ(TestReadFile(strSrc), "new\r\n");
 }
 
@@ -331,10 +242,7 @@ TEST(PlatformFiles, Cp932NamesAndTheCurrentDirectory) {
 TEST(PlatformRegistry, ReadsTheAppPathsValues) {
   const std::string strLong(259, 'x');
   struct {
-    std::string strExe;
-    std::string strVersion;
-    std::string strExpectExe;
-    std::string strExpectVersion;
+    std::string strExe, strVersion, strExpectExe, strExpectVersion;
   } const aCases[] = {
       {"C:\\Program Files\\ソフト\\TenboEnvSet.exe", "V50L50",
        "C:\\Program Files\\ソフト\\TenboEnvSet.exe", "V50L50"},
@@ -365,8 +273,7 @@ TEST(PlatformRegistry, ParsesTheRegistryExportText) {
   struct {
     std::string strText;
     int nResult;
-    std::string strExe;
-    std::string strVersion;
+    std::string strExe, strVersion;
   } const aCases[] = {
       {"REGEDIT4\r" + strOddKey + "\r@=\"/opt/t\"\r\"Version\"=\"V60\"\r", 1,
        "/opt/t", "V60"},
@@ -398,9 +305,7 @@ TEST(PlatformProcess, SecondSingleInstanceLockIsRefused) {
 TEST(PlatformProcess, AdministratorCheckAnswers) {
   int nResult = PlatIsAdministrator();
   EXPECT_TRUE(nResult == kPlatAdmin || nResult == kPlatNotAdmin) << nResult;
-  if (IsWindows()) {
-    EXPECT_EQ(nResult, kPlatAdmin) << "Wine runs as administrator";
-  }
+  EXPECT_TRUE(!IsWindows() || nResult == kPlatAdmin) << "Wine is administrator";
 }
 
 TEST(PlatformProcess, ArgumentsAndCommandLine) {
@@ -425,8 +330,6 @@ TEST(PlatformTime, LocalTimeStamp) {
   EXPECT_EQ(strStamp.find_first_not_of("0123456789"), std::string::npos);
 }
 
-namespace {
-
 // Runs the call of kind nCall once on b.txt; true iff it succeeded.
 bool RunCall(int nCall, const ScratchDir& dir) {
   std::string strTarget = dir.Path("b.txt");
@@ -441,8 +344,6 @@ bool RunCall(int nCall, const ScratchDir& dir) {
   bool bOk = PlatWrite(pFile, "x") && PlatSync(pFile);
   return PlatClose(pFile) && bOk;
 }
-
-}  // namespace
 
 TEST(PlatformFaults, EachCallFailsAfterItsSkipsThenRecovers) {
   ScratchDir dir;
@@ -459,20 +360,6 @@ TEST(PlatformFaults, EachCallFailsAfterItsSkipsThenRecovers) {
   }
 }
 
-TEST(PlatformFaults, ReplaceFaultsGiveTheirCodesAndKeepTheSource) {
-  ScratchDir dir;
-  ASSERT_TRUE(TestWriteFile(dir.Path("Folder.ini.new"), "new"));
-  PlatSetFault(kFaultReplace, "Folder.ini", 0, 1);
-  PlatSetFault(kFaultRefuse, "Folder.ini", 1, 1);
-  EXPECT_EQ(PlatReplaceFile(dir.Path("Folder.ini.new"), dir.Path("Folder.ini")),
-            kPlatReplaceFailed);
-  EXPECT_EQ(PlatReplaceFile(dir.Path("Folder.ini.new"), dir.Path("Folder.ini")),
-            kPlatRefused);
-  EXPECT_EQ(TestReadFile(dir.Path("Folder.ini.new")), "new");
-  EXPECT_EQ(PlatGetFileKind(dir.Path("Folder.ini")), kPlatMissing);
-  PlatResetFaults(true);
-}
-
 TEST(PlatformFaults, SleepReturnsAtOnceWhenSwitchedOff) {
   using Clock = std::chrono::steady_clock;
   PlatResetFaults(false);
@@ -484,3 +371,5 @@ TEST(PlatformFaults, SleepReturnsAtOnceWhenSwitchedOff) {
   PlatSleep(50);
   EXPECT_GE(Clock::now() - tStart, std::chrono::milliseconds(40));
 }
+
+}  // namespace
