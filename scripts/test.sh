@@ -6,6 +6,10 @@
 set -e
 cd "$(dirname "$0")/.."
 
+if [ ! -f /usr/src/googletest/CMakeLists.txt ]; then
+  echo "Tests need the GoogleTest sources: apt-get install libgtest-dev" >&2
+  exit 1
+fi
 cmake --workflow --preset linux
 
 missing=""
