@@ -34,31 +34,39 @@ int AddToList(const std::string& strFolder, int nKey,
   return nExist == 1 ? 0 : 1;
 }
 
-int RenameInList(const std::string& strFolder, int nKey,
-                 const std::string& strOldUser, const std::string& strNewUser,
-                 std::string& strKeyValue) {
-  if (strFolder.empty() || strOldUser.empty() || strNewUser.empty()) return -9;
-  std::string strList;
-  int nExist = ReadList(strFolder, nKey, strOldUser, strList);
-  if (nExist != 1) {
-    if (nExist == 0) strKeyValue = strList;
-    return nExist;
-  }
-  strKeyValue = ReplaceUserString(strList, strOldUser, strNewUser);
-  return CheckEdited(strKeyValue);
-}
-
-int DeleteFromList(const std::string& strFolder, int nKey,
-                   const std::string& strUser, std::string& strKeyValue) {
-  if (strFolder.empty() || strUser.empty()) return -9;
+// Rename and delete change a list only when strUser is in it: strKeyValue
+// then takes fnEdit of the list, else the list as read.
+template <typename Edit>
+int EditInList(const std::string& strFolder, int nKey,
+               const std::string& strUser, std::string& strKeyValue,
+               Edit fnEdit) {
   std::string strList;
   int nExist = ReadList(strFolder, nKey, strUser, strList);
   if (nExist != 1) {
     if (nExist == 0) strKeyValue = strList;
     return nExist;
   }
-  strKeyValue = DeleteUserString(strList, strUser);
+  strKeyValue = fnEdit(strList);
   return CheckEdited(strKeyValue);
+}
+
+int RenameInList(const std::string& strFolder, int nKey,
+                 const std::string& strOldUser, const std::string& strNewUser,
+                 std::string& strKeyValue) {
+  if (strFolder.empty() || strOldUser.empty() || strNewUser.empty()) return -9;
+  return EditInList(strFolder, nKey, strOldUser, strKeyValue,
+                    [&](const std::string& strList) {
+                      return ReplaceUserString(strList, strOldUser, strNewUser);
+                    });
+}
+
+int DeleteFromList(const std::string& strFolder, int nKey,
+                   const std::string& strUser, std::string& strKeyValue) {
+  if (strFolder.empty() || strUser.empty()) return -9;
+  return EditInList(strFolder, nKey, strUser, strKeyValue,
+                    [&](const std::string& strList) {
+                      return DeleteUserString(strList, strUser);
+                    });
 }
 
 // Appends every non-empty item of strIn to strOut unless strOut already has
