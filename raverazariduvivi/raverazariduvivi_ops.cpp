@@ -65,6 +65,28 @@ std::vector<std::string> InOrder(const Pending& p) {
   return {p.strAdminRW, p.strAdminR, p.strRW, p.strRO};
 }
 
+// Asks, for the operation pszFunc, whether the cabinet has access lists:
+// 1 yes, 0 no (the cabinet is passed over), -9 the check failed.
+int CabinetAuth(const char* pszFunc, const std::string& strCabinetPath) {
+  TRACE_AS(pszFunc, "Call checkCabinetAuth()");
+  int nAuth = checkCabinetAuth(strCabinetPath);
+  if (nAuth == 0) TRACE_AS(pszFunc, "Skip: Not found Auth.");
+  return nAuth;
+}
+
+// Writes both new lists of an edited cabinet in one rewrite. Returns 0 when
+// nothing changed (nothing is written), else the rewrite's result.
+int WriteChanged(const char* pszFunc, const std::string& strCabinetPath,
+                 const std::string& strNewRW, const std::string& strNewRO,
+                 const Pending& p) {
+  if (!p.bChanged) {
+    TRACE_AS(pszFunc, "Skip: No changed Auth.");
+    return 0;
+  }
+  TRACE_AS(pszFunc, "Call WriteAndCheckFolderIni()");
+  return WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite);
+}
+
 // Tidies one edited list into strNewList and prepares the admin record
 // when admin had to be added. Returns the tidy result.
 int TidyList(const char* pszFunc, const std::string& strWorking, int nKey,
@@ -220,15 +242,11 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
   TraceArgs("setAuth", strLib, strCab, strCabinetPath);
   int nAccess = SetAccessField(nUserAuth);
   if (nMode == kModeSet) {
-    TRACE("Call checkCabinetAuth()");
-    int nAuth = checkCabinetAuth(strCabinetPath);
+    int nAuth = CabinetAuth("setAuth", strCabinetPath);
     if (nAuth == -9)
       return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
                   kMsgNoAuth);
-    if (nAuth == 0) {
-      TRACE("Skip: Not found Auth.");
-      return 0;
-    }
+    if (nAuth == 0) return 0;
   }
   bool bKnown = false;
   AddsTo(nUserAuth, kKeyUserNameList, bKnown);
@@ -245,13 +263,9 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
                   strCabinetPath, p, strNewRO))
     return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
                 "ユーザー追加に失敗(閲覧)");
-  if (!p.bChanged) {
-    TRACE("Skip: No changed Auth.");
-    return 0;
-  }
-  TRACE("Call WriteAndCheckFolderIni()");
-  if (WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite) !=
-      1)
+  int nWrite = WriteChanged("setAuth", strCabinetPath, strNewRW, strNewRO, p);
+  if (nWrite == 0) return 0;
+  if (nWrite != 1)
     return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
                 kMsgUpdate);
   return Succeed("setAuth", InOrder(p));
@@ -264,15 +278,11 @@ int renameAuth(const std::string& strOldUsername,
   TRACE_VALUE("\tstrOldUsername", strOldUsername);
   TRACE_VALUE("\tstrNewUsername", strNewUsername);
   TraceArgs("renameAuth", strLib, strCab, strCabinetPath);
-  TRACE("Call checkCabinetAuth()");
-  int nAuth = checkCabinetAuth(strCabinetPath);
+  int nAuth = CabinetAuth("renameAuth", strCabinetPath);
   if (nAuth == -9)
     return Fail("renameAuth", kLogChg, kLogNone, strNewUsername, strLib, strCab,
                 kMsgNoAuth);
-  if (nAuth == 0) {
-    TRACE("Skip: Not found Auth.");
-    return 0;
-  }
+  if (nAuth == 0) return 0;
   Pending p;
   std::string strNewRW, strNewRO;
   if (!RenameOneList(strOldUsername, strNewUsername, kKeyUserNameList, strLib,
@@ -283,13 +293,10 @@ int renameAuth(const std::string& strOldUsername,
                      strLib, strCab, strCabinetPath, p, strNewRO))
     return Fail("renameAuth", kLogChg, kLogR, strNewUsername, strLib, strCab,
                 kMsgUnknown);
-  if (!p.bChanged) {
-    TRACE("Skip: No changed Auth.");
-    return 0;
-  }
-  TRACE("Call WriteAndCheckFolderIni()");
-  if (WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite) !=
-      1)
+  int nWrite =
+      WriteChanged("renameAuth", strCabinetPath, strNewRW, strNewRO, p);
+  if (nWrite == 0) return 0;
+  if (nWrite != 1)
     return Fail("renameAuth", kLogChg, kLogNone, strNewUsername, strLib, strCab,
                 kMsgUpdate);
   return Succeed("renameAuth", InOrder(p));
@@ -335,15 +342,11 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
                 const std::string& strCabinetPath) {
   TRACE("Start cleanupAuth()");
   TraceArgs("cleanupAuth", strLib, strCab, strCabinetPath);
-  TRACE("Call checkCabinetAuth()");
-  int nAuth = checkCabinetAuth(strCabinetPath);
+  int nAuth = CabinetAuth("cleanupAuth", strCabinetPath);
   if (nAuth == -9)
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 kMsgNoAuth);
-  if (nAuth == 0) {
-    TRACE("Skip: Not found Auth.");
-    return 0;
-  }
+  if (nAuth == 0) return 0;
   std::string strRegistered;
   if (getKeyValue(g_strDataPath, kKeyUserList, strRegistered) != 1)
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
@@ -356,13 +359,8 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
                     strCab, p, strNewRO))
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 kMsgUnknown);
-  if (!p.bChanged) {
-    TRACE("Skip: No changed Auth.");
-    return 0;
-  }
-  TRACE("Call WriteAndCheckFolderIni()");
-  int nRet =
-      WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite);
+  int nRet = WriteChanged("cleanupAuth", strCabinetPath, strNewRW, strNewRO, p);
+  if (nRet == 0) return 0;
   if (nRet != 1)
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 RewriteMessage(nRet));
@@ -373,14 +371,10 @@ int resetAuth(const std::string& strLib, const std::string& strCab,
               const std::string& strCabinetPath) {
   TRACE("Start resetAuth()");
   TraceArgs("resetAuth", strLib, strCab, strCabinetPath);
-  TRACE("Call checkCabinetAuth()");
-  int nAuth = checkCabinetAuth(strCabinetPath);
+  int nAuth = CabinetAuth("resetAuth", strCabinetPath);
   if (nAuth == -9)
     return Fail("resetAuth", kLogRst, kLogNone, "", strLib, strCab, kMsgNoAuth);
-  if (nAuth == 0) {
-    TRACE("Skip: Not found Auth.");
-    return 0;
-  }
+  if (nAuth == 0) return 0;
   TRACE("Call deleteReadUserInfo()");
   int nRet = deleteReadUserInfo(strCabinetPath);
   if (nRet != 1)
