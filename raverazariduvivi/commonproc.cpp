@@ -105,6 +105,14 @@ void split(const std::string& s, const std::string& delim,
   TRACE("split() is success.");
 }
 
+std::vector<std::string> NamesOf(const std::string& strList) {
+  std::vector<std::string> vItems, vNames;
+  split(strList, ",", vItems);
+  for (const std::string& strItem : vItems)
+    if (!strItem.empty()) vNames.push_back(strItem);
+  return vNames;
+}
+
 int SearchUserString(const std::string& strTarget, std::string& strSub,
                      int bCopyMatch, int bMatchCase) {
   TRACE("Start SearchUserString()");

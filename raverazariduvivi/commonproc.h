@@ -24,6 +24,9 @@ std::string TextFileLine(const std::string& strText);
 void split(const std::string& s, const std::string& delim,
            std::vector<std::string>& vItems);
 
+// Returns the non-empty items of a comma-ended list, in order.
+std::vector<std::string> NamesOf(const std::string& strList);
+
 // Looks strSub up as a whole item of the list strTarget, ignoring case
 // unless bMatchCase is set. With bCopyMatch set, a match overwrites strSub
 // with the spelling that the list has.

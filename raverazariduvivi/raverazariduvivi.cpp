@@ -136,29 +136,33 @@ void Dispatch(const ParamInfo& info, const std::string& strLib,
   }
 }
 
-// Names to visit: the one given, or the list read from the store.
+// Tells whether a list read for the walk gave names. An unreadable list is
+// recorded as EXE,NG with strPlace and pszMsg and flags bListError.
+bool ListRead(int nRet, const std::string& strPlace, const char* pszMsg,
+              const char* pszFailTrace, const char* pszNoneTrace,
+              bool& bListError) {
+  if (nRet == -1) {
+    bListError = true;
+    LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", strPlace, "", pszMsg));
+    TRACE_AS(kMain, pszFailTrace);
+    return false;
+  }
+  if (nRet != 1) TRACE_AS(kMain, pszNoneTrace);
+  return nRet == 1;
+}
+
+// Visits the cabinet named on the command line, or every listed one.
 void WalkCabinets(const ParamInfo& info, const std::string& strLib,
                   bool& bListError) {
   std::string strCabinetList = info.strCabname + ",";
   if (info.strCabname.empty()) {
     TRACE_AS(kMain, "Call GetCabinetList()");
-    int nRet = GetCabinetList(strLib, strCabinetList);
-    if (nRet == -1) {
-      bListError = true;
-      LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", strLib, "",
-                          "書庫内のキャビネット一覧取得に失敗"));
-      TRACE_AS(kMain, "GetCabinetList() returns fail.");
+    if (!ListRead(GetCabinetList(strLib, strCabinetList), strLib,
+                  "書庫内のキャビネット一覧取得に失敗",
+                  "GetCabinetList() returns fail.", "No Cabinet.", bListError))
       return;
-    }
-    if (nRet != 1) {
-      TRACE_AS(kMain, "No Cabinet.");
-      return;
-    }
   }
-  std::vector<std::string> vCabinets;
-  split(strCabinetList, ",", vCabinets);
-  for (const std::string& strCab : vCabinets) {
-    if (strCab.empty()) continue;
+  for (const std::string& strCab : NamesOf(strCabinetList)) {
     TRACE_VALUE_AS(kMain, "Cabinet", strCab);
     std::string strCabinetPath;
     if (existCabinet(strLib, strCab, strCabinetPath) != 1) {
@@ -169,27 +173,17 @@ void WalkCabinets(const ParamInfo& info, const std::string& strLib,
   }
 }
 
+// Visits the library named on the command line, or every listed one.
 void WalkLibraries(const ParamInfo& info, bool& bListError) {
   std::string strLibraryList = info.strLibname + ",";
   if (info.strLibname.empty()) {
     TRACE_AS(kMain, "Call GetLibraryList()");
-    int nRet = GetLibraryList(strLibraryList);
-    if (nRet == -1) {
-      bListError = true;
-      LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", "", "",
-                          "書庫一覧の取得に失敗"));
-      TRACE_AS(kMain, "GetLibraryList() returns fail.");
+    if (!ListRead(GetLibraryList(strLibraryList), "", "書庫一覧の取得に失敗",
+                  "GetLibraryList() returns fail.", "No Library List.",
+                  bListError))
       return;
-    }
-    if (nRet != 1) {
-      TRACE_AS(kMain, "No Library List.");
-      return;
-    }
   }
-  std::vector<std::string> vLibraries;
-  split(strLibraryList, ",", vLibraries);
-  for (const std::string& strLib : vLibraries) {
-    if (strLib.empty()) continue;
+  for (const std::string& strLib : NamesOf(strLibraryList)) {
     TRACE_VALUE_AS(kMain, "Library", strLib);
     std::string strLibraryPath;
     if (existLibrary(strLib, strLibraryPath) != 1) {

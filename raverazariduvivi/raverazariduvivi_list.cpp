@@ -39,10 +39,8 @@ int ListOpenCabinet(const std::string& strLib, const std::string& strCab) {
   std::string strUserList;
   if (getKeyValue(g_strDataPath, kKeyUserList, strUserList) != 1)
     return FailList(strLib, strCab, "ユーザー登録情報取得に失敗");
-  std::vector<std::string> vUsers;
-  split(strUserList, ",", vUsers);
-  for (const std::string& strUser : vUsers)
-    if (!strUser.empty()) WriteLst(kLogRW, strUser, strLib, strCab);
+  for (const std::string& strUser : NamesOf(strUserList))
+    WriteLst(kLogRW, strUser, strLib, strCab);
   WriteLst(kLogR, "!readuser", strLib, strCab);
   CountCabinet(true);
   return 1;
@@ -50,20 +48,13 @@ int ListOpenCabinet(const std::string& strLib, const std::string& strCab) {
 
 void ListUpdateUsers(const std::string& strRW, const std::string& strRO,
                      const std::string& strLib, const std::string& strCab) {
-  std::vector<std::string> vUsers;
-  split(strRW, ",", vUsers);
-  for (const std::string& strUser : vUsers)
-    if (!strUser.empty())
-      WriteLst(InList(strRO, strUser) ? kLogRW : kLogW, strUser, strLib,
-               strCab);
+  for (const std::string& strUser : NamesOf(strRW))
+    WriteLst(InList(strRO, strUser) ? kLogRW : kLogW, strUser, strLib, strCab);
 }
 
 void ListBrowseUsers(const std::string& strRW, const std::string& strRO,
                      const std::string& strLib, const std::string& strCab) {
-  std::vector<std::string> vUsers;
-  split(strRO, ",", vUsers);
-  for (const std::string& strUser : vUsers) {
-    if (strUser.empty()) continue;
+  for (const std::string& strUser : NamesOf(strRO)) {
     if (strUser == kGeneralViewerName)
       WriteLst(kLogR, "!readuser", strLib, strCab);
     else if (!InList(strRW, strUser))

@@ -215,12 +215,8 @@ bool ReadAndClean(const std::string& strPath, int nKey,
 // Writes one CPY,OK record for every name of the list.
 void WriteCopyRecords(const std::string& strList, int nAccess,
                       const std::string& strLib, const std::string& strCab) {
-  std::vector<std::string> vItems;
-  split(strList, ",", vItems);
-  for (const std::string& strItem : vItems)
-    if (!strItem.empty())
-      LogOut(
-          SetResultLog(kLogCpy, kLogOk, nAccess, strItem, strLib, strCab, ""));
+  for (const std::string& strItem : NamesOf(strList))
+    LogOut(SetResultLog(kLogCpy, kLogOk, nAccess, strItem, strLib, strCab, ""));
 }
 
 void TraceArgs(const char* pszFunc, const std::string& strLib,

@@ -73,10 +73,7 @@ int DeleteFromList(const std::string& strFolder, int nKey,
 // it (case counts). Returns true iff an item is "admin" in any case.
 bool AppendNewItems(const std::string& strIn, std::string& strOut) {
   bool bAdmin = false;
-  std::vector<std::string> vItems;
-  split(strIn, ",", vItems);
-  for (std::string& strItem : vItems) {
-    if (strItem.empty()) continue;
+  for (std::string& strItem : NamesOf(strIn)) {
     if (MbEqualNoCase(strItem, "admin")) bAdmin = true;
     if (strOut.empty() || SearchUserString(strOut, strItem, 0, 1) == 0)
       strOut += strItem + ",";
