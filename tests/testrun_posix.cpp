@@ -11,12 +11,6 @@
 
 namespace {
 
-// The tool writes the console in the locale's charset; the child gets a
-// UTF-8 locale so that the text converts back to CP932 exactly.
-std::string Utf8ToCp932(const std::string& strText) {
-  return TestUtf8ToCp932(strText);
-}
-
 std::string ReadAll(int fd) {
   std::string strOut;
   char szBuf[4096];
@@ -79,7 +73,9 @@ int TestRunTool(const std::vector<std::string>& vArgs,
     ExecChild(fds[1], strCwd, vArgv);
   }
   close(fds[1]);
-  strOutput = Utf8ToCp932(ReadAll(fds[0]));
+  // The child runs in a UTF-8 locale, so its console text converts back to
+  // CP932 exactly.
+  strOutput = TestUtf8ToCp932(ReadAll(fds[0]));
   close(fds[0]);
   int nStatus = 0;
   if (waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus)) return -1000;
