@@ -20,14 +20,15 @@ int ReadNameList(const std::string& strFolder, std::string& strList) {
 
 // Tells whether the child strName of strParent exists: a safe name, listed
 // in the parent's NameList, with something at its path. On success strPath
-// receives that path.
+// receives that path. -1 when the parent's list cannot be read: a child is
+// never taken for absent because of a failed read.
 int ExistChild(const std::string& strParent, const std::string& strName,
                std::string& strPath) {
   if (!IsSafeFolderName(strName)) return 0;
   std::string strChild = JoinPath(strParent, strName);
-  if (PlatGetFileKind(strChild) == kPlatMissing ||
-      existInFolderIni(strParent, strName) != 1)
-    return 0;
+  if (PlatGetFileKind(strChild) == kPlatMissing) return 0;
+  int nListed = existInFolderIni(strParent, strName);
+  if (nListed != 1) return nListed < 0 ? -1 : 0;
   strPath = strChild;
   return 1;
 }
@@ -107,10 +108,12 @@ int existInFolderIni(const std::string& strParent, const std::string& strName) {
   return nRet;
 }
 
-int checkCabinetAuth(const std::string& strCabinetPath) {
+int checkCabinetAuth(const std::string& strCabinetPath, FolderIni& ini) {
   TRACE("Start checkCabinetAuth()");
   TRACE_VALUE("strCabinetPath", strCabinetPath);
-  int nRet = WriteAndCheckFolderIni(strCabinetPath, "", "", kIniCheck);
+  int nRet = ReadFolderIni(strCabinetPath, ini) < 0
+                 ? -9
+                 : WriteAndCheckFolderIni(ini, "", "", kIniCheck);
   if (nRet < 0) nRet = -9;
   TRACE_INT("Return", nRet);
   return nRet;

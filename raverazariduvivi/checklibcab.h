@@ -9,15 +9,20 @@
 //   GetLibraryList, GetCabinetList  1 non-empty list; 0 no list (missing
 //                                   key, empty value, no Folder.ini);
 //                                   -1 Folder.ini cannot be read
-//   existLibrary, existCabinet      1 exists (path written); 0 does not
+//   existLibrary, existCabinet      1 exists (path written); 0 does not;
+//                                   -1 the parent's Folder.ini cannot be
+//                                   read
 //   existInFolderIni                1 listed; 0 not listed, no Folder.ini
 //                                   or no NameList; -1 parent missing,
 //                                   empty name, or Folder.ini unreadable
 //   checkCabinetAuth                1 [ReadUserInfo] present; 0 absent or
-//                                   no Folder.ini; -9 the check failed
+//                                   no Folder.ini; -9 Folder.ini cannot be
+//                                   read or the check failed
 #pragma once
 
 #include <string>
+
+#include "iniaccess.h"
 
 // Reads the data folder's NameList into strLibraryList.
 int GetLibraryList(std::string& strLibraryList);
@@ -35,8 +40,9 @@ int existCabinet(const std::string& strLibrary, const std::string& strCabinet,
 // Tells whether strName is listed in the NameList of strParent's Folder.ini.
 int existInFolderIni(const std::string& strParent, const std::string& strName);
 
-// Tells whether the cabinet's Folder.ini has a [ReadUserInfo] section.
-int checkCabinetAuth(const std::string& strCabinetPath);
+// Reads the cabinet's Folder.ini into ini, once, and tells whether it has a
+// [ReadUserInfo] section; the caller goes on with those same bytes.
+int checkCabinetAuth(const std::string& strCabinetPath, FolderIni& ini);
 
 // Returns true iff the name can be a library or cabinet folder name.
 bool IsSafeFolderName(const std::string& strName);

@@ -38,8 +38,8 @@ bool Exists(const std::string& strPath) {
 bool IsCompleteCopy(const std::string& strSrc, const std::string& strDst) {
   std::string strSrcData;
   std::string strDstData;
-  if (PlatReadFile(strSrc, strSrcData) != 1) return false;
-  if (PlatReadFile(strDst, strDstData) != 1) return false;
+  if (MyReadFile(strSrc, strSrcData) != kPlatReadOk) return false;
+  if (MyReadFile(strDst, strDstData) != kPlatReadOk) return false;
   return strSrcData == strDstData;
 }
 
@@ -177,6 +177,16 @@ std::string ReplaceUserString(const std::string& strTarget,
   return strResult;
 }
 
+int MyReadFile(const std::string& strPath, std::string& strData) {
+  int nRet = PlatReadFile(strPath, strData);
+  for (int nCount = 1; nRet == kPlatReadBusy; ++nCount) {
+    FailedTry("ReadFile", nCount);
+    nRet =
+        nCount < kFileTries ? PlatReadFile(strPath, strData) : kPlatReadFailed;
+  }
+  return nRet;
+}
+
 bool MyCopyFile(const std::string& strSrc, const std::string& strDst) {
   TRACE("Start MyCopyFile()");
   TRACE_VALUE("\tstrSrc", strSrc);
@@ -225,6 +235,10 @@ bool MyMoveFile(const std::string& strSrc, const std::string& strDst) {
     if (nResult == kPlatRefused) {
       TRACE("ReplaceFile() refused; copy and delete.");
       return CopyAndDelete(strSrc, strDst);
+    }
+    if (nResult == kPlatNotRegular) {
+      TRACE("ReplaceFile() Failed: not a regular file.");
+      return false;
     }
     FailedTry("ReplaceFile", nCount);
   }

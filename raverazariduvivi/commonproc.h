@@ -6,6 +6,8 @@
 //
 // Results:
 //   SearchUserString   1 found, 0 not found, -1 an argument is empty
+//   MyReadFile         kPlatReadOk, kPlatReadMissing or kPlatReadFailed
+//                      (also when the file stayed busy through every try)
 //   MyCopyFile, MyDeleteFile, MyMoveFile   true success, false failure
 #pragma once
 
@@ -45,6 +47,10 @@ std::string ReplaceUserString(const std::string& strTarget,
                               const std::string& strSrcSub,
                               const std::string& strDstSub);
 
+// Reads the whole file into strData; a file that another process holds
+// open without sharing is tried up to five times, one second apart.
+int MyReadFile(const std::string& strPath, std::string& strData);
+
 // Copies strSrc over strDst, up to five tries one second apart. Returns true
 // iff strDst then holds a complete copy of strSrc.
 bool MyCopyFile(const std::string& strSrc, const std::string& strDst);
@@ -55,5 +61,6 @@ bool MyDeleteFile(const std::string& strDst);
 
 // Moves strSrc over strDst: an atomic replace, up to five tries one second
 // apart; where the system refuses an atomic replace, a retried copy and
-// delete. Returns true iff strDst holds strSrc's content.
+// delete. A link or other non-regular file at either path fails the move at
+// once. Returns true iff strDst holds strSrc's content.
 bool MyMoveFile(const std::string& strSrc, const std::string& strDst);

@@ -6,6 +6,7 @@
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
 #include "platform/platform.h"
+#include "platform/profile_reader.h"
 #include "raverazariduvivi_trace.h"
 
 namespace {
@@ -22,44 +23,45 @@ constexpr size_t kMaxIniPath = 1023;
 constexpr unsigned kBufStep = 1024;
 const char kDefault[] = "!default";
 
-// Returns 1 when the INI file can be read, -1 when it is missing, -9 when
-// its path is too long or it cannot be opened.
-int CheckIniFile(const std::string& strIniFile) {
+// Reads the INI file whole into strData: 1 read, -1 missing, -9 a path
+// over 1,023 bytes or a file that cannot be read.
+int ReadIniFile(const std::string& strIniFile, std::string& strData) {
   if (strIniFile.size() > kMaxIniPath) {
     TRACE_VALUE("inifile path too long. inifile", strIniFile);
     return -9;
   }
-  if (PlatGetFileKind(strIniFile) == kPlatMissing) {
+  int nRead = MyReadFile(strIniFile, strData);
+  if (nRead == kPlatReadOk) return 1;
+  // A path that the system cannot even name (too long for it) holds no file.
+  if (nRead == kPlatReadMissing ||
+      PlatGetFileKind(strIniFile) == kPlatMissing) {
     TRACE_VALUE("inifile not exist. inifile", strIniFile);
     return -1;
   }
-  if (IniOpenCheck(strIniFile)) return 1;
   TRACE_VALUE("inifile cannot read. inifile", strIniFile);
   return -9;
 }
 
 void TraceProfileCall(const char* pszSection, const char* pszKey,
-                      const char* pszBuffer, unsigned nSize,
-                      const std::string& strIniFile) {
-  TRACE(std::string("Call GetPrivateProfileString()\n\tSection=") + pszSection +
+                      const char* pszBuffer, unsigned nSize) {
+  TRACE(std::string("Call ProfileGetString()\n\tSection=") + pszSection +
         "\n\tKey=" + pszKey + "\n\tdefault=" + kDefault +
-        "\n\tGetString=" + pszBuffer + "\n\tBufSize=" + std::to_string(nSize) +
-        "\n\tIniFile=" + strIniFile);
+        "\n\tGetString=" + pszBuffer + "\n\tBufSize=" + std::to_string(nSize));
 }
 
 // Reads the value into strRead with a buffer that grows by 1,024 bytes while
 // the reader may have cut the value. Returns 1, or -1 without memory.
 int ReadProfileValue(const char* pszSection, const char* pszKey,
-                     const std::string& strIniFile, std::string& strRead) {
+                     const std::string& strIniData, std::string& strRead) {
   for (unsigned nSize = kBufStep;; nSize += kBufStep) {
     std::unique_ptr<char[]> pBuffer(new (std::nothrow) char[nSize]());
     if (!pBuffer) {
       TRACE_INT("Buffer allocation failed. nBufSize", static_cast<int>(nSize));
       return -1;
     }
-    unsigned dwRet = PlatGetPrivateProfileString(
-        pszSection, pszKey, kDefault, pBuffer.get(), nSize, strIniFile);
-    TraceProfileCall(pszSection, pszKey, pBuffer.get(), nSize, strIniFile);
+    unsigned dwRet = ProfileGetString(strIniData, pszSection, pszKey, kDefault,
+                                      pBuffer.get(), nSize);
+    TraceProfileCall(pszSection, pszKey, pBuffer.get(), nSize);
     TRACE_INT("dwRet", static_cast<int>(dwRet));
     if (dwRet < nSize - 1) {
       strRead.assign(pBuffer.get(), dwRet);
@@ -73,14 +75,12 @@ bool EndsWithComma(const std::string& str) {
   return str.compare(MbPrevChar(str, str.size()), std::string::npos, ",") == 0;
 }
 
-// Reads value nKey of the INI file into strValue, with the results of
-// getKeyValue.
-int ReadIniValue(const std::string& strIniFile, int nKey,
-                 std::string& strValue) {
-  int nCheck = CheckIniFile(strIniFile);
-  if (nCheck != 1) return nCheck;
+// Looks value nKey up in the bytes of the INI file, with the results of
+// GetIniValue for a checked key.
+int LookUpValue(const std::string& strIniData, int nKey,
+                std::string& strValue) {
   std::string strRead;
-  if (ReadProfileValue(g_aKeyTable[nKey][1], g_aKeyTable[nKey][2], strIniFile,
+  if (ReadProfileValue(g_aKeyTable[nKey][1], g_aKeyTable[nKey][2], strIniData,
                        strRead) != 1)
     return -1;
   TRACE_VALUE("Get Value. strValue", strRead);
@@ -116,35 +116,48 @@ int getKeyValue(const std::string& strFolder, int nKey, std::string& strValue) {
   if (nKey < kKeyNameList || nKey > kKeyUserList) return -9;
   std::string strIniFile = JoinPath(strFolder, g_aKeyTable[nKey][0]);
   TRACE_VALUE("strIniFile", strIniFile);
-  int nRet = ReadIniValue(strIniFile, nKey, strValue);
+  std::string strData;
+  int nRet = ReadIniFile(strIniFile, strData);
+  if (nRet == 1) nRet = LookUpValue(strData, nKey, strValue);
   TRACE_INT("Return", nRet);
   return nRet;
 }
 
-bool IniOpenCheck(const std::string& strIniFile) {
-  TRACE("Start IniOpenCheck.");
-  TRACE_VALUE("\tstrIniFile", strIniFile);
-  bool bOpen = PlatCanOpenForRead(strIniFile);
-  TRACE_INT("Return", bOpen ? 1 : 0);
-  return bOpen;
+int GetIniValue(const std::string& strIniData, int nKey,
+                std::string& strValue) {
+  if (nKey < kKeyNameList || nKey > kKeyUserList) return -9;
+  return LookUpValue(strIniData, nKey, strValue);
 }
 
-int existUser(const std::string& strFolder, int nKey,
-              const std::string& strUser, std::string& strValue,
-              int bSetValue) {
-  TRACE("Start existUser()");
+int ReadFolderIni(const std::string& strFolder, FolderIni& ini) {
+  TRACE("Start ReadFolderIni()");
   TRACE_VALUE("\tstrFolder", strFolder);
+  ini = FolderIni();
+  ini.strFolder = strFolder;
+  int nRet = -9;
+  if (!strFolder.empty())
+    nRet = ReadIniFile(JoinPath(strFolder, "Folder.ini"), ini.strData);
+  if (nRet == -1) nRet = 0;
+  ini.bExists = nRet == 1;
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int existUser(const FolderIni& ini, int nKey, const std::string& strUser,
+              std::string& strValue, int bSetValue) {
+  TRACE("Start existUser()");
+  TRACE_VALUE("\tstrFolder", ini.strFolder);
   TRACE_INT("\tnKey", nKey);
   TRACE_VALUE("\tstrUser", strUser);
   TRACE_INT("\tbSetValue", bSetValue);
-  if (strFolder.empty() || strUser.empty() ||
+  if (strUser.empty() ||
       (nKey != kKeyUserNameList && nKey != kKeyReadOnlyUserList)) {
     TRACE("Parameter Error.");
     return -1;
   }
   std::string strList;
-  TRACE_VALUE("Call getKeyValue(). strFolder", strFolder);
-  if (getKeyValue(strFolder, nKey, strList) < -1) {
+  TRACE("Call GetIniValue()");
+  if (GetIniValue(ini.strData, nKey, strList) < 0) {
     TRACE("GetKeyValue() Error.");
     return -1;
   }

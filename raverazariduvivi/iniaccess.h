@@ -6,30 +6,41 @@
 //   2  Folder.ini  [ReadUserInfo] ReadOnlyUserList  browse list of a cabinet
 //   3  User.ini    [UserInfo]     UserList          registered users
 //
+// Every INI file is read once, whole, and its values are looked up in
+// those bytes with the portable private-profile reader (profile_reader.h),
+// so a read that fails is always told apart from a missing key.
+//
 // Results:
 //   getKeyValue   1 a non-empty value (ending in a comma) is in strValue;
 //                 0 the key is missing or empty (strValue emptied);
 //                 -1 the INI file does not exist, or no memory;
 //                 -9 empty folder, bad key, a path over 1,023 bytes, or a
-//                 file that exists but cannot be opened for reading
+//                 file that exists but cannot be read (also a FIFO, a
+//                 device, or a file held busy through every retry)
+//   GetIniValue   1, 0 as getKeyValue; -1 no memory; -9 bad key
+//   ReadFolderIni 1 read; 0 no Folder.ini (nothing at its path); -9 it
+//                 cannot be read, or the folder is empty or too long
 //   existUser     1 the user is in the list; 0 not, or no list;
-//                 -1 bad argument or the list cannot be read
+//                 -1 bad argument
 //   WriteAndCheckFolderIni
 //                 1 written (modes 0, 1), nothing to delete (mode 1), or the
 //                 section exists (mode 2); 0 no section or no Folder.ini
-//                 (mode 2); -1 Folder.ini cannot be read; -2 Folder.ini.new
-//                 cannot be created, written, flushed or closed; -4 the
-//                 replace of Folder.ini failed; -9 bad argument or an
-//                 unexpected error
+//                 (mode 2); -2 Folder.ini.new cannot be created, written,
+//                 flushed or closed; -4 the replace of Folder.ini failed;
+//                 -5 Folder.ini is no regular file (a link, a FIFO) and is
+//                 never written; -9 bad argument or an unexpected error
 //
-// Folder.ini is read in binary: a line ends at LF, a CR before it is
-// dropped, and every other byte (0x1A and NUL included) passes through.
-// Lines are trimmed of spaces and tabs and blank lines are dropped. The
-// [ReadUserInfo] section (header matched on its first 14 bytes, case-blind)
-// is replaced by, or in mode 1 stripped of, the block
+// The rewrite starts from the bytes read by ReadFolderIni: a line ends at
+// LF, a CR before it is dropped, and every other byte (0x1A and NUL
+// included) passes through. Lines are trimmed of spaces and tabs and blank
+// lines are dropped. The [ReadUserInfo] section (header matched on its
+// first 14 bytes, case-blind) is replaced by, or in mode 1 stripped of, the
+// block
 //   "" / "[ReadUserInfo]" / "UserNameList=..." / "ReadOnlyUserList=..."
 // A second [ReadUserInfo] section is removed. Every line is written with
-// CR LF into Folder.ini.new, which then replaces Folder.ini atomically.
+// CR LF into Folder.ini.new, created afresh (a leftover of that name is
+// removed first, never followed), which then replaces Folder.ini
+// atomically.
 #pragma once
 
 #include <string>
@@ -43,22 +54,33 @@ constexpr int kIniWrite = 0;
 constexpr int kIniDelete = 1;
 constexpr int kIniCheck = 2;
 
+// One folder's Folder.ini as read once: its folder, whether it exists, and
+// every byte of it.
+struct FolderIni {
+  std::string strFolder;
+  bool bExists = false;
+  std::string strData;
+};
+
 // Reads value nKey of the INI file in strFolder into strValue.
 int getKeyValue(const std::string& strFolder, int nKey, std::string& strValue);
 
-// Returns true iff the INI file can be opened for reading.
-bool IniOpenCheck(const std::string& strIniFile);
+// Looks value nKey up in the bytes of an INI file already read.
+int GetIniValue(const std::string& strIniData, int nKey, std::string& strValue);
+
+// Reads strFolder's Folder.ini, whole, into ini.
+int ReadFolderIni(const std::string& strFolder, FolderIni& ini);
 
 // Tells whether strUser is an item (case-blind) of list nKey (1 or 2) of the
-// cabinet strFolder; with bSetValue set the list is copied into strValue.
-int existUser(const std::string& strFolder, int nKey,
-              const std::string& strUser, std::string& strValue, int bSetValue);
+// cabinet's Folder.ini; with bSetValue set the list is copied into strValue.
+int existUser(const FolderIni& ini, int nKey, const std::string& strUser,
+              std::string& strValue, int bSetValue);
 
 // Writes (mode 0), removes (mode 1) or looks for (mode 2) the [ReadUserInfo]
-// section of strFolder's Folder.ini.
-int WriteAndCheckFolderIni(const std::string& strFolder,
+// section of the Folder.ini read into ini.
+int WriteAndCheckFolderIni(const FolderIni& ini,
                            const std::string& strUserNameList,
                            const std::string& strReadOnlyUserList, int nMode);
 
-// Removes the [ReadUserInfo] section of strFolder's Folder.ini.
-int deleteReadUserInfo(const std::string& strFolder);
+// Removes the [ReadUserInfo] section of the Folder.ini read into ini.
+int deleteReadUserInfo(const FolderIni& ini);

@@ -60,9 +60,15 @@ bool FilterFolderIni(const std::string& strData, const std::string& strBlock,
   return nReadFlag != 0;
 }
 
-// Writes strData as the whole of a new file, flushed to the disk. Returns
+// Writes strData as the whole of a new file, flushed to the disk. Whatever
+// stands at the path is removed by its name first (a link itself, never its
+// target), and the file is then created exclusively: a link planted in
+// between makes the create fail instead of redirecting the write. Returns
 // false when the create, write, flush or close fails.
 bool WriteNewFile(const std::string& strPath, const std::string& strData) {
+  // The delete fails when nothing is there; it needs no check of its own,
+  // since the exclusive create below fails whenever the name is still taken.
+  static_cast<void>(PlatDeleteFile(strPath));
   PlatFile* pFile = PlatCreateFile(strPath);
   if (pFile == nullptr) {
     TRACE_VALUE("Outputfile Open error. file", strPath);
@@ -74,9 +80,15 @@ bool WriteNewFile(const std::string& strPath, const std::string& strData) {
   return bWritten;
 }
 
-// Writes strData into Folder.ini.new and moves that over Folder.ini.
-int ReplaceFolderIni(const std::string& strNew, const std::string& strIni,
-                     const std::string& strData) {
+// Writes strData into Folder.ini.new and moves that over Folder.ini. A
+// Folder.ini that is a link, a FIFO or a device is never written through.
+int ReplaceFolderIni(const FolderIni& ini, const std::string& strData) {
+  std::string strIni = JoinPath(ini.strFolder, "Folder.ini");
+  if (ini.bExists && !PlatIsRegularFile(strIni)) {
+    TRACE_VALUE("Not a regular file. file", strIni);
+    return -5;
+  }
+  std::string strNew = JoinPath(ini.strFolder, "Folder.ini.new");
   if (!WriteNewFile(strNew, strData)) return -2;
   TRACE_VALUE("Call MyMoveFile(). strNew", strNew);
   if (!MyMoveFile(strNew, strIni)) {
@@ -94,25 +106,20 @@ int CheckResult(bool bFound) {
   return bFound ? 1 : 0;
 }
 
-// Does the work of WriteAndCheckFolderIni for checked arguments. A missing
-// Folder.ini reads as an empty one, except that there is nothing to delete.
-int RewriteFolderIni(const std::string& strFolder, const std::string& strBlock,
+// Does the work of WriteAndCheckFolderIni for checked arguments, on the
+// bytes read before. A missing Folder.ini reads as an empty one, except
+// that there is nothing to delete.
+int RewriteFolderIni(const FolderIni& ini, const std::string& strBlock,
                      int nMode) {
-  std::string strIni = JoinPath(strFolder, "Folder.ini");
-  std::string strData;
-  if (PlatGetFileKind(strIni) == kPlatMissing) {
+  if (!ini.bExists) {
     TRACE("Not exist Folder.ini");
     if (nMode == kIniDelete) return 1;
-  } else if (PlatReadFile(strIni, strData) != 1) {
-    TRACE_VALUE("Inputfile Open error. file", strIni);
-    return -1;
   }
   std::string strOut;
-  bool bFound = FilterFolderIni(strData, strBlock, strOut);
+  bool bFound = FilterFolderIni(ini.strData, strBlock, strOut);
   if (nMode == kIniCheck) return CheckResult(bFound);
   if (!bFound) strOut += strBlock;
-  return ReplaceFolderIni(JoinPath(strFolder, "Folder.ini.new"), strIni,
-                          strOut);
+  return ReplaceFolderIni(ini, strOut);
 }
 
 // Returns true iff the folder is given and the mode is 0, 1 or 2.
@@ -129,19 +136,19 @@ bool CheckArguments(const std::string& strFolder, int nMode) {
 
 }  // namespace
 
-int WriteAndCheckFolderIni(const std::string& strFolder,
+int WriteAndCheckFolderIni(const FolderIni& ini,
                            const std::string& strUserNameList,
                            const std::string& strReadOnlyUserList, int nMode) {
   TRACE("Start WriteAndCheckFolderIni()");
-  TRACE_VALUE("\tstrFolder", strFolder);
+  TRACE_VALUE("\tstrFolder", ini.strFolder);
   TRACE_VALUE("\tstrUserNameList", strUserNameList);
   TRACE_VALUE("\tstrReadOnlyUserList", strReadOnlyUserList);
   TRACE_INT("\tnMode", nMode);
-  if (!CheckArguments(strFolder, nMode)) return -9;
+  if (!CheckArguments(ini.strFolder, nMode)) return -9;
   // Growing the line and file strings can run out of memory.
   try {
     int nRet = RewriteFolderIni(
-        strFolder,
+        ini,
         nMode == kIniWrite ? SectionBlock(strUserNameList, strReadOnlyUserList)
                            : std::string(),
         nMode);
@@ -153,15 +160,15 @@ int WriteAndCheckFolderIni(const std::string& strFolder,
   }
 }
 
-int deleteReadUserInfo(const std::string& strFolder) {
+int deleteReadUserInfo(const FolderIni& ini) {
   TRACE("Start deleteReadUserInfo()");
-  TRACE_VALUE("\tstrFolder", strFolder);
-  if (strFolder.empty()) {
+  TRACE_VALUE("\tstrFolder", ini.strFolder);
+  if (ini.strFolder.empty()) {
     TRACE("strFolder is Empty.");
     return -9;
   }
   TRACE("Call WriteAndCheckFolderIni()");
-  int nRet = WriteAndCheckFolderIni(strFolder, "", "", kIniDelete);
+  int nRet = WriteAndCheckFolderIni(ini, "", "", kIniDelete);
   TRACE_INT("Return", nRet);
   return nRet;
 }

@@ -18,6 +18,9 @@ namespace {
 const char kMain[] = "main";
 
 const char kMsgResultFile[] = "実行結果ファイルを作成できません。";
+const char kMsgNoLibraryList[] = "書庫一覧の取得に失敗";
+const char kMsgNoCabinetList[] = "書庫内のキャビネット一覧取得に失敗";
+const char kMsgResultWrite[] = "実行結果ファイルへの書き込みに失敗しました。";
 const char kMsgTail[] = " ファイルを参照してください。";
 const char kMsgWhere[] = "\n実行結果は本ツールと同じフォルダにある ";
 
@@ -30,13 +33,13 @@ std::string DisplayTime(const std::string& strStamp) {
          strStamp.substr(10, 2) + ":" + strStamp.substr(12, 2);
 }
 
-// The trace log is on for this run when "tracelogset.txt" is a file in the
-// current directory.
+// The trace log is on for this run when "tracelogset.txt" is a regular file
+// in the current directory (a folder, link or FIFO of that name is not).
 void SwitchTraceLog(const std::string& strStamp) {
   g_bTraceLog = 0;
   std::string strDir;
   if (!GetUsableCurrentDirectory(strDir)) return;
-  if (PlatGetFileKind(JoinPath(strDir, "tracelogset.txt")) != kPlatFile) return;
+  if (!PlatIsRegularFile(JoinPath(strDir, "tracelogset.txt"))) return;
   g_szTraceLogPath = JoinPath(strDir, "tracelog" + strStamp + ".txt");
   g_bTraceLog = 1;
 }
@@ -136,15 +139,22 @@ void Dispatch(const ParamInfo& info, const std::string& strLib,
   }
 }
 
-// Tells whether a list read for the walk gave names. An unreadable list is
-// recorded as EXE,NG with strPlace and pszMsg and flags bListError.
+// Records a library or cabinet list that cannot be read as EXE,NG with
+// strPlace and pszMsg, and flags bListError.
+void ListError(const std::string& strPlace, const char* pszMsg,
+               const char* pszTrace, bool& bListError) {
+  bListError = true;
+  LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", strPlace, "", pszMsg));
+  TRACE_AS(kMain, pszTrace);
+}
+
+// Tells whether a list read for the walk gave names; an unreadable list is
+// recorded by ListError.
 bool ListRead(int nRet, const std::string& strPlace, const char* pszMsg,
               const char* pszFailTrace, const char* pszNoneTrace,
               bool& bListError) {
   if (nRet == -1) {
-    bListError = true;
-    LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", strPlace, "", pszMsg));
-    TRACE_AS(kMain, pszFailTrace);
+    ListError(strPlace, pszMsg, pszFailTrace, bListError);
     return false;
   }
   if (nRet != 1) TRACE_AS(kMain, pszNoneTrace);
@@ -158,18 +168,25 @@ void WalkCabinets(const ParamInfo& info, const std::string& strLib,
   if (info.strCabname.empty()) {
     TRACE_AS(kMain, "Call GetCabinetList()");
     if (!ListRead(GetCabinetList(strLib, strCabinetList), strLib,
-                  "書庫内のキャビネット一覧取得に失敗",
-                  "GetCabinetList() returns fail.", "No Cabinet.", bListError))
+                  kMsgNoCabinetList, "GetCabinetList() returns fail.",
+                  "No Cabinet.", bListError))
       return;
   }
   for (const std::string& strCab : NamesOf(strCabinetList)) {
     TRACE_VALUE_AS(kMain, "Cabinet", strCab);
     std::string strCabinetPath;
-    if (existCabinet(strLib, strCab, strCabinetPath) != 1) {
+    int nExist = existCabinet(strLib, strCab, strCabinetPath);
+    if (nExist < 0) {
+      ListError(strLib, kMsgNoCabinetList, "existCabinet() returns fail.",
+                bListError);
+      return;
+    }
+    if (nExist == 0) {
       TRACE_AS(kMain, "No exist Cabinet.");
       continue;
     }
     Dispatch(info, strLib, strCab, strCabinetPath);
+    if (ResultWriteFailed()) return;
   }
 }
 
@@ -178,7 +195,7 @@ void WalkLibraries(const ParamInfo& info, bool& bListError) {
   std::string strLibraryList = info.strLibname + ",";
   if (info.strLibname.empty()) {
     TRACE_AS(kMain, "Call GetLibraryList()");
-    if (!ListRead(GetLibraryList(strLibraryList), "", "書庫一覧の取得に失敗",
+    if (!ListRead(GetLibraryList(strLibraryList), "", kMsgNoLibraryList,
                   "GetLibraryList() returns fail.", "No Library List.",
                   bListError))
       return;
@@ -186,11 +203,21 @@ void WalkLibraries(const ParamInfo& info, bool& bListError) {
   for (const std::string& strLib : NamesOf(strLibraryList)) {
     TRACE_VALUE_AS(kMain, "Library", strLib);
     std::string strLibraryPath;
-    if (existLibrary(strLib, strLibraryPath) != 1) {
+    int nExist = existLibrary(strLib, strLibraryPath);
+    if (nExist < 0) {
+      ListError("", kMsgNoLibraryList, "existLibrary() returns fail.",
+                bListError);
+      return;
+    }
+    if (nExist == 0) {
       TRACE_AS(kMain, "No exist Library.");
       continue;
     }
     WalkCabinets(info, strLib, bListError);
+    if (ResultWriteFailed()) {
+      TRACE_AS(kMain, "Result file write failed; the walk stops.");
+      return;
+    }
   }
 }
 
@@ -208,6 +235,14 @@ std::string ClosingMessage(bool bListError, int nVerdict,
   return std::string(pszStart) + kMsgWhere + strResultName + kMsgTail;
 }
 
+// The records of the run are incomplete: no closing message may suggest
+// otherwise, and the exit code is that of a run with a failed cabinet.
+int FailResultWrite() {
+  DispErrMsg(kMsgResultWrite, "");
+  TRACE_AS(kMain, kMsgResultWrite);
+  return 0;
+}
+
 }  // namespace
 
 void DispMsg(const std::string& strMsg) { PlatWriteConsole(strMsg + "\n"); }
@@ -219,6 +254,7 @@ void DispErrMsg(const std::string& strMsg, const std::string& strDetail) {
 }
 
 int RunTool(int argc, char** argv) {
+  PlatInitProcess();
   std::vector<std::string> vArgs = PlatGetArguments(argc, argv);
   std::string strStamp = PlatFormatLocalTime("%Y%m%d%H%M%S");
   g_bListMode = 0;
@@ -242,6 +278,7 @@ int RunTool(int argc, char** argv) {
   WalkLibraries(info, bListError);
   TRACE_AS(kMain, "Call LogClose()");
   int nVerdict = LogClose();
+  if (ResultWriteFailed()) return FailResultWrite();
   std::string strMsg = ClosingMessage(bListError, nVerdict, strResultName);
   TRACE_VALUE_AS(kMain, "Call DispMsg(). csMsg", strMsg);
   DispMsg(strMsg);

@@ -72,19 +72,19 @@ int listCabinetAuth(const std::string& strLib, const std::string& strCab,
   TRACE_VALUE("\tstrCabinetPath", strCabinetPath);
   TRACE_INT("\tbListAll", bListAll);
   TRACE("Call checkCabinetAuth()");
-  int nAuth = checkCabinetAuth(strCabinetPath);
+  FolderIni ini;
+  int nAuth = checkCabinetAuth(strCabinetPath, ini);
   if (nAuth == -9) return FailList(strLib, strCab, kMsgNoAuth);
   if (nAuth == 0) {
     if (bListAll == 0) return 0;
     return ListOpenCabinet(strLib, strCab);
   }
   std::string strRW, strRO;
-  TRACE("Call getKeyValue(RW)");
-  int nRW = getKeyValue(strCabinetPath, kKeyUserNameList, strRW);
-  TRACE("Call getKeyValue(RO)");
-  int nRO = getKeyValue(strCabinetPath, kKeyReadOnlyUserList, strRO);
-  if (nRW == -9 || nRO == -9)
-    return FailList(strLib, strCab, "原因不明のエラー");
+  TRACE("Call GetIniValue(RW)");
+  int nRW = GetIniValue(ini.strData, kKeyUserNameList, strRW);
+  TRACE("Call GetIniValue(RO)");
+  int nRO = GetIniValue(ini.strData, kKeyReadOnlyUserList, strRO);
+  if (nRW < 0 || nRO < 0) return FailList(strLib, strCab, "原因不明のエラー");
   ListUpdateUsers(strRW, strRO, strLib, strCab);
   ListBrowseUsers(strRW, strRO, strLib, strCab);
   TRACE("Success this Canibet.");
@@ -96,18 +96,16 @@ namespace {
 
 // Works out the access of a user in a cabinet with access lists; false
 // when a list cannot be read.
-bool UserAccess(const std::string& strUsername,
-                const std::string& strCabinetPath, int& nAccess) {
+bool UserAccess(const std::string& strUsername, const FolderIni& ini,
+                int& nAccess) {
   std::string strUnused;
   nAccess = kLogNone;
   TRACE_AS("listAuth", "Call existUser()");
-  int nRO = existUser(strCabinetPath, kKeyReadOnlyUserList, strUsername,
-                      strUnused, 0);
+  int nRO = existUser(ini, kKeyReadOnlyUserList, strUsername, strUnused, 0);
   if (nRO == -1) return false;
   if (nRO == 1) nAccess = kLogR;
   TRACE_AS("listAuth", "Call existUser()");
-  int nRW =
-      existUser(strCabinetPath, kKeyUserNameList, strUsername, strUnused, 0);
+  int nRW = existUser(ini, kKeyUserNameList, strUsername, strUnused, 0);
   if (nRW == -1) return false;
   bool bViewer = strUsername == kGeneralViewerName;
   if (nRW == 1 && !bViewer) nAccess = nAccess == kLogR ? kLogRW : kLogW;
@@ -125,13 +123,14 @@ int listAuth(const std::string& strUsername, const std::string& strLib,
   TRACE_VALUE("\tstrCab", strCab);
   TRACE_VALUE("\tstrCabinetPath", strCabinetPath);
   TRACE("Call checkCabinetAuth()");
-  int nAuth = checkCabinetAuth(strCabinetPath);
+  FolderIni ini;
+  int nAuth = checkCabinetAuth(strCabinetPath, ini);
   int nAccess = kLogNone;
   bool bRead = nAuth != -9;
   if (nAuth == 0)
     nAccess = strUsername == kGeneralViewerName ? kLogR : kLogRW;
   else if (bRead)
-    bRead = UserAccess(strUsername, strCabinetPath, nAccess);
+    bRead = UserAccess(strUsername, ini, nAccess);
   if (!bRead) {
     LogOut(SetResultLog(kLogUsr, kLogNg, kLogNone, strUsername, strLib, strCab,
                         kMsgNoAuth));

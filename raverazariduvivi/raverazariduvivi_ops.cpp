@@ -30,6 +30,8 @@ std::string RewriteMessage(int nRet) {
       return "権限情報の更新に失敗(Folder.ini.new)";
     case -4:
       return "ファイルコピーに失敗(Folder.ini)";
+    case -5:
+      return kMsgUpdate;
     default:
       return kMsgUnknown;
   }
@@ -65,18 +67,20 @@ std::vector<std::string> InOrder(const Pending& p) {
   return {p.strAdminRW, p.strAdminR, p.strRW, p.strRO};
 }
 
-// Asks, for the operation pszFunc, whether the cabinet has access lists:
-// 1 yes, 0 no (the cabinet is passed over), -9 the check failed.
-int CabinetAuth(const char* pszFunc, const std::string& strCabinetPath) {
+// Reads the cabinet's Folder.ini into ini and asks, for the operation
+// pszFunc, whether it has access lists: 1 yes, 0 no (the cabinet is passed
+// over), -9 Folder.ini cannot be read or the check failed.
+int CabinetAuth(const char* pszFunc, const std::string& strCabinetPath,
+                FolderIni& ini) {
   TRACE_AS(pszFunc, "Call checkCabinetAuth()");
-  int nAuth = checkCabinetAuth(strCabinetPath);
+  int nAuth = checkCabinetAuth(strCabinetPath, ini);
   if (nAuth == 0) TRACE_AS(pszFunc, "Skip: Not found Auth.");
   return nAuth;
 }
 
 // Writes both new lists of an edited cabinet in one rewrite. Returns 0 when
 // nothing changed (nothing is written), else the rewrite's result.
-int WriteChanged(const char* pszFunc, const std::string& strCabinetPath,
+int WriteChanged(const char* pszFunc, const FolderIni& ini,
                  const std::string& strNewRW, const std::string& strNewRO,
                  const Pending& p) {
   if (!p.bChanged) {
@@ -84,7 +88,7 @@ int WriteChanged(const char* pszFunc, const std::string& strCabinetPath,
     return 0;
   }
   TRACE_AS(pszFunc, "Call WriteAndCheckFolderIni()");
-  return WriteAndCheckFolderIni(strCabinetPath, strNewRW, strNewRO, kIniWrite);
+  return WriteAndCheckFolderIni(ini, strNewRW, strNewRO, kIniWrite);
 }
 
 // Tidies one edited list into strNewList and prepares the admin record
@@ -127,13 +131,13 @@ int SetAccessField(int nUserAuth) {
 // Edits and tidies list nKey for setAuth; false when the edit failed.
 bool SetOneList(int nUserAuth, int nKey, const std::string& strUser,
                 const std::string& strLib, const std::string& strCab,
-                const std::string& strPath, Pending& p, std::string& strNew) {
+                const FolderIni& ini, Pending& p, std::string& strNew) {
   bool bKnown = false;
   bool bAdd = AddsTo(nUserAuth, nKey, bKnown);
   std::string strWorking;
   TRACE_AS("setAuth", bAdd ? "Call addUser()" : "Call deleteUser()");
-  int nEdit = bAdd ? addUser(strPath, nKey, strUser, strWorking)
-                   : deleteUser(strPath, nKey, strUser, strWorking);
+  int nEdit = bAdd ? addUser(ini, nKey, strUser, strWorking)
+                   : deleteUser(ini, nKey, strUser, strWorking);
   if (nEdit == -9) return false;
   int nTrim = TidyList("setAuth", strWorking, nKey, strLib, strCab, p, strNew);
   if (nEdit == 1 || nTrim == 1) {
@@ -150,11 +154,11 @@ bool SetOneList(int nUserAuth, int nKey, const std::string& strUser,
 // Renames in list nKey and tidies it; false when the rename failed.
 bool RenameOneList(const std::string& strOld, const std::string& strNew,
                    int nKey, const std::string& strLib,
-                   const std::string& strCab, const std::string& strPath,
-                   Pending& p, std::string& strNewList) {
+                   const std::string& strCab, const FolderIni& ini, Pending& p,
+                   std::string& strNewList) {
   std::string strWorking;
   TRACE_AS("renameAuth", "Call renameUser()");
-  int nEdit = renameUser(strPath, nKey, strOld, strNew, strWorking);
+  int nEdit = renameUser(ini, nKey, strOld, strNew, strWorking);
   if (nEdit == -9) return false;
   if (nEdit == 1) {
     UserRecord(p, nKey) = SetResultLog(kLogChg, kLogOk, AccessOf(nKey), strNew,
@@ -196,15 +200,15 @@ void CleanOneList(const std::string& strRead, int nKey,
   }
 }
 
-// Reads list nKey and cleans it when it holds names; false when it cannot
-// be read.
-bool ReadAndClean(const std::string& strPath, int nKey,
+// Takes list nKey and cleans it when it holds names; false when it cannot
+// be looked up.
+bool ReadAndClean(const FolderIni& ini, int nKey,
                   const std::string& strRegistered, const std::string& strLib,
                   const std::string& strCab, Pending& p,
                   std::string& strNewList) {
   std::string strRead;
-  int nRet = getKeyValue(strPath, nKey, strRead);
-  if (nRet == -9) return false;
+  int nRet = GetIniValue(ini.strData, nKey, strRead);
+  if (nRet < 0) return false;
   if (nRet == 1)
     CleanOneList(strRead, nKey, strRegistered, strLib, strCab, p, strNewList);
   return true;
@@ -212,11 +216,23 @@ bool ReadAndClean(const std::string& strPath, int nKey,
 
 // ---- /copyauth ---------------------------------------------------------
 
-// Writes one CPY,OK record for every name of the list.
-void WriteCopyRecords(const std::string& strList, int nAccess,
-                      const std::string& strLib, const std::string& strCab) {
+// Prepares one CPY,OK record for every name of the list.
+void CopyRecords(const std::string& strList, int nAccess,
+                 const std::string& strLib, const std::string& strCab,
+                 std::vector<std::string>& vRecords) {
   for (const std::string& strItem : NamesOf(strList))
-    LogOut(SetResultLog(kLogCpy, kLogOk, nAccess, strItem, strLib, strCab, ""));
+    vRecords.push_back(
+        SetResultLog(kLogCpy, kLogOk, nAccess, strItem, strLib, strCab, ""));
+}
+
+// Reads the destination's Folder.ini and writes the source's lists into it;
+// the rewrite's result, -1 when the destination cannot be read.
+int WriteCopy(const std::string& strDstPath, const std::string& strRW,
+              const std::string& strRO) {
+  FolderIni iniDst;
+  if (ReadFolderIni(strDstPath, iniDst) < 0) return -1;
+  TRACE_AS("copyAuth", "Call WriteAndCheckFolderIni()");
+  return WriteAndCheckFolderIni(iniDst, strRW, strRO, kIniWrite);
 }
 
 void TraceArgs(const char* pszFunc, const std::string& strLib,
@@ -237,8 +253,9 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
   TRACE_VALUE("\tstrUsername", strUsername);
   TraceArgs("setAuth", strLib, strCab, strCabinetPath);
   int nAccess = SetAccessField(nUserAuth);
+  FolderIni ini;
   if (nMode == kModeSet) {
-    int nAuth = CabinetAuth("setAuth", strCabinetPath);
+    int nAuth = CabinetAuth("setAuth", strCabinetPath, ini);
     if (nAuth == -9)
       return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
                   kMsgNoAuth);
@@ -251,15 +268,16 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
                 kMsgUnknown);
   Pending p;
   std::string strNewRW, strNewRO;
-  if (!SetOneList(nUserAuth, kKeyUserNameList, strUsername, strLib, strCab,
-                  strCabinetPath, p, strNewRW))
+  if ((nMode != kModeSet && ReadFolderIni(strCabinetPath, ini) < 0) ||
+      !SetOneList(nUserAuth, kKeyUserNameList, strUsername, strLib, strCab, ini,
+                  p, strNewRW))
     return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
                 "ユーザー追加に失敗(更新)");
   if (!SetOneList(nUserAuth, kKeyReadOnlyUserList, strUsername, strLib, strCab,
-                  strCabinetPath, p, strNewRO))
+                  ini, p, strNewRO))
     return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
                 "ユーザー追加に失敗(閲覧)");
-  int nWrite = WriteChanged("setAuth", strCabinetPath, strNewRW, strNewRO, p);
+  int nWrite = WriteChanged("setAuth", ini, strNewRW, strNewRO, p);
   if (nWrite == 0) return 0;
   if (nWrite != 1)
     return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
@@ -274,7 +292,8 @@ int renameAuth(const std::string& strOldUsername,
   TRACE_VALUE("\tstrOldUsername", strOldUsername);
   TRACE_VALUE("\tstrNewUsername", strNewUsername);
   TraceArgs("renameAuth", strLib, strCab, strCabinetPath);
-  int nAuth = CabinetAuth("renameAuth", strCabinetPath);
+  FolderIni ini;
+  int nAuth = CabinetAuth("renameAuth", strCabinetPath, ini);
   if (nAuth == -9)
     return Fail("renameAuth", kLogChg, kLogNone, strNewUsername, strLib, strCab,
                 kMsgNoAuth);
@@ -282,15 +301,14 @@ int renameAuth(const std::string& strOldUsername,
   Pending p;
   std::string strNewRW, strNewRO;
   if (!RenameOneList(strOldUsername, strNewUsername, kKeyUserNameList, strLib,
-                     strCab, strCabinetPath, p, strNewRW))
+                     strCab, ini, p, strNewRW))
     return Fail("renameAuth", kLogChg, kLogW, strNewUsername, strLib, strCab,
                 kMsgUnknown);
   if (!RenameOneList(strOldUsername, strNewUsername, kKeyReadOnlyUserList,
-                     strLib, strCab, strCabinetPath, p, strNewRO))
+                     strLib, strCab, ini, p, strNewRO))
     return Fail("renameAuth", kLogChg, kLogR, strNewUsername, strLib, strCab,
                 kMsgUnknown);
-  int nWrite =
-      WriteChanged("renameAuth", strCabinetPath, strNewRW, strNewRO, p);
+  int nWrite = WriteChanged("renameAuth", ini, strNewRW, strNewRO, p);
   if (nWrite == 0) return 0;
   if (nWrite != 1)
     return Fail("renameAuth", kLogChg, kLogNone, strNewUsername, strLib, strCab,
@@ -311,7 +329,8 @@ int copyAuth(const std::string& strSrcLibname, const std::string& strSrcCabname,
   std::string strDstPath =
       JoinPath(JoinPath(g_strDataPath, strDstLibname), strDstCabname);
   TRACE("Call checkCabinetAuth()");
-  int nAuth = checkCabinetAuth(strSrcCabinetPath);
+  FolderIni iniSrc;
+  int nAuth = checkCabinetAuth(strSrcCabinetPath, iniSrc);
   if (nAuth == -9)
     return Fail("copyAuth", kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
                 kMsgNoAuth);
@@ -320,25 +339,26 @@ int copyAuth(const std::string& strSrcLibname, const std::string& strSrcCabname,
     return resetAuth(strDstLibname, strDstCabname, strDstPath);
   }
   std::string strRW, strRO;
-  if (getKeyValue(strSrcCabinetPath, kKeyUserNameList, strRW) == -9 ||
-      getKeyValue(strSrcCabinetPath, kKeyReadOnlyUserList, strRO) == -9)
+  if (GetIniValue(iniSrc.strData, kKeyUserNameList, strRW) < 0 ||
+      GetIniValue(iniSrc.strData, kKeyReadOnlyUserList, strRO) < 0)
     return Fail("copyAuth", kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
                 kMsgUnknown);
-  TRACE("Call WriteAndCheckFolderIni()");
-  int nRet = WriteAndCheckFolderIni(strDstPath, strRW, strRO, kIniWrite);
+  int nRet = WriteCopy(strDstPath, strRW, strRO);
   if (nRet != 1)
     return Fail("copyAuth", kLogCpy, kLogNone, "", strSrcLibname, strSrcCabname,
                 RewriteMessage(nRet));
-  WriteCopyRecords(strRW, kLogW, strDstLibname, strDstCabname);
-  WriteCopyRecords(strRO, kLogR, strDstLibname, strDstCabname);
-  return Succeed("copyAuth", {});
+  std::vector<std::string> vRecords;
+  CopyRecords(strRW, kLogW, strDstLibname, strDstCabname, vRecords);
+  CopyRecords(strRO, kLogR, strDstLibname, strDstCabname, vRecords);
+  return Succeed("copyAuth", vRecords);
 }
 
 int cleanupAuth(const std::string& strLib, const std::string& strCab,
                 const std::string& strCabinetPath) {
   TRACE("Start cleanupAuth()");
   TraceArgs("cleanupAuth", strLib, strCab, strCabinetPath);
-  int nAuth = CabinetAuth("cleanupAuth", strCabinetPath);
+  FolderIni ini;
+  int nAuth = CabinetAuth("cleanupAuth", strCabinetPath, ini);
   if (nAuth == -9)
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 kMsgNoAuth);
@@ -349,13 +369,13 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
                 "ユーザー登録情報取得に失敗");
   Pending p;
   std::string strNewRW, strNewRO;
-  if (!ReadAndClean(strCabinetPath, kKeyUserNameList, strRegistered, strLib,
-                    strCab, p, strNewRW) ||
-      !ReadAndClean(strCabinetPath, kKeyReadOnlyUserList, strRegistered, strLib,
-                    strCab, p, strNewRO))
+  if (!ReadAndClean(ini, kKeyUserNameList, strRegistered, strLib, strCab, p,
+                    strNewRW) ||
+      !ReadAndClean(ini, kKeyReadOnlyUserList, strRegistered, strLib, strCab, p,
+                    strNewRO))
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 kMsgUnknown);
-  int nRet = WriteChanged("cleanupAuth", strCabinetPath, strNewRW, strNewRO, p);
+  int nRet = WriteChanged("cleanupAuth", ini, strNewRW, strNewRO, p);
   if (nRet == 0) return 0;
   if (nRet != 1)
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
@@ -367,12 +387,13 @@ int resetAuth(const std::string& strLib, const std::string& strCab,
               const std::string& strCabinetPath) {
   TRACE("Start resetAuth()");
   TraceArgs("resetAuth", strLib, strCab, strCabinetPath);
-  int nAuth = CabinetAuth("resetAuth", strCabinetPath);
+  FolderIni ini;
+  int nAuth = CabinetAuth("resetAuth", strCabinetPath, ini);
   if (nAuth == -9)
     return Fail("resetAuth", kLogRst, kLogNone, "", strLib, strCab, kMsgNoAuth);
   if (nAuth == 0) return 0;
   TRACE("Call deleteReadUserInfo()");
-  int nRet = deleteReadUserInfo(strCabinetPath);
+  int nRet = deleteReadUserInfo(ini);
   if (nRet != 1)
     return Fail("resetAuth", kLogRst, kLogNone, "", strLib, strCab,
                 RewriteMessage(nRet));

@@ -145,7 +145,8 @@ int ParseCopy(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
     return 0;
   if (MbEqualNoCase(strSrc, strDst)) return Refuse(kMsgSamePlace, strDst);
   if (bOverwrite) return 1;
-  int nAuth = checkCabinetAuth(strDstPath);
+  FolderIni iniDst;
+  int nAuth = checkCabinetAuth(strDstPath, iniDst);
   if (nAuth == 0) return 1;
   return Refuse(nAuth == 1 ? kMsgDestHasAuth : kMsgOther, strDst);
 }

@@ -13,6 +13,7 @@ int g_bListMode = 0;
 namespace {
 
 PlatFile* g_fpResult = nullptr;
+bool g_bWriteFailed = false;
 
 const char kSeparator[] = "========================================";
 const char kGeneralViewer[] = "一般閲覧者!";
@@ -87,18 +88,24 @@ int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
   strResultName = "result" + strTimestamp + ".txt";
   std::string strPath = JoinPath(strDir, strResultName);
   TRACE_VALUE("strResultPath", strPath);
+  g_bWriteFailed = false;
   g_fpResult = PlatOpenAppend(strPath);
   if (g_fpResult == nullptr) return -1;
-  if (LogOut(strCommandLine) != 1) return -2;
-  LogOut("データ格納先," + g_strDataPath);
-  LogOut("実行開始," + strStartTime);
-  LogOut(kSeparator);
-  return 1;
+  if (LogOut(strCommandLine) == 1 &&
+      LogOut("データ格納先," + g_strDataPath) == 1 &&
+      LogOut("実行開始," + strStartTime) == 1 && LogOut(kSeparator) == 1)
+    return 1;
+  // The run ends here; the header's write error is the one reported.
+  static_cast<void>(PlatClose(g_fpResult));
+  g_fpResult = nullptr;
+  return -2;
 }
 
 int LogOut(const std::string& strLine) {
   if (strLine.empty()) return 0;
-  return PlatWrite(g_fpResult, TextFileLine(strLine)) ? 1 : 0;
+  if (PlatWrite(g_fpResult, TextFileLine(strLine))) return 1;
+  g_bWriteFailed = true;
+  return 0;
 }
 
 std::string SetResultLog(int nType, int nResult, int nAccess,
@@ -120,7 +127,10 @@ int LogClose() {
     LogOut("設定成功キャビネット数," + std::to_string(g_nSuccessCabinetCount));
     LogOut("エラーキャビネット数," + std::to_string(g_nErrorCabinetCount));
   }
-  if (!PlatClose(g_fpResult)) TRACE("Result file close failed.");
+  if (!PlatClose(g_fpResult)) {
+    TRACE("Result file close failed.");
+    g_bWriteFailed = true;
+  }
   g_fpResult = nullptr;
   int nVerdict = 0;
   if (g_nTargetCabinetCount != 0) nVerdict = g_nErrorCabinetCount > 0 ? -1 : 1;
@@ -128,9 +138,11 @@ int LogClose() {
   return nVerdict;
 }
 
+bool ResultWriteFailed() { return g_bWriteFailed; }
+
 void CountCabinet(bool bSuccess) {
   ++g_nTargetCabinetCount;
-  if (bSuccess)
+  if (bSuccess && !g_bWriteFailed)
     ++g_nSuccessCabinetCount;
   else
     ++g_nErrorCabinetCount;

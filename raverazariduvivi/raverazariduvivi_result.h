@@ -6,10 +6,15 @@
 // walk; a separator, the closing time and, unless the run lists, the three
 // counters (LogClose).
 //
+// Every record goes to the file with its own write; nothing is held back in
+// the process, so a record once written survives a kill. A write, flush or
+// close that fails is remembered (ResultWriteFailed): the walk stops there,
+// and the cabinet whose records were lost counts as an error.
+//
 // Results:
 //   LogOpen   1 open and header written; 0 the current directory cannot be
-//             used; -1 the file cannot be opened; -2 its first line cannot
-//             be written
+//             used; -1 the file cannot be opened; -2 its header cannot be
+//             written
 //   LogOut    1 written; 0 empty line or write failed
 //   LogClose  the verdict: 0 no target cabinet; -1 some target failed; 1 all
 //             targets succeeded
@@ -68,5 +73,10 @@ std::string SetResultLog(int nType, int nResult, int nAccess,
 // Writes the summary, closes the file and returns the verdict.
 int LogClose();
 
-// Adds one target cabinet to the counters, as a success or an error.
+// Returns true iff a write, flush or close of the result file has failed
+// since LogOpen.
+bool ResultWriteFailed();
+
+// Adds one target cabinet to the counters, as a success or an error; a
+// success whose records could not all be written counts as an error.
 void CountCabinet(bool bSuccess);

@@ -9,11 +9,11 @@
 
 namespace {
 
-// Reads list nKey of the cabinet into strList and tells whether strUser is
-// in it (case-blind): 1 yes, 0 no, -9 the list cannot be read.
-int ReadList(const std::string& strFolder, int nKey, const std::string& strUser,
+// Takes list nKey of the cabinet into strList and tells whether strUser is
+// in it (case-blind): 1 yes, 0 no, -9 bad argument.
+int ReadList(const FolderIni& ini, int nKey, const std::string& strUser,
              std::string& strList) {
-  int nExist = existUser(strFolder, nKey, strUser, strList, 1);
+  int nExist = existUser(ini, nKey, strUser, strList, 1);
   return nExist < 0 ? -9 : nExist;
 }
 
@@ -24,11 +24,11 @@ int CheckEdited(const std::string& strKeyValue) {
   return -9;
 }
 
-int AddToList(const std::string& strFolder, int nKey,
-              const std::string& strUser, std::string& strKeyValue) {
-  if (strFolder.empty() || strUser.empty()) return -9;
+int AddToList(const FolderIni& ini, int nKey, const std::string& strUser,
+              std::string& strKeyValue) {
+  if (strUser.empty()) return -9;
   std::string strList;
-  int nExist = ReadList(strFolder, nKey, strUser, strList);
+  int nExist = ReadList(ini, nKey, strUser, strList);
   if (nExist == -9) return -9;
   strKeyValue = nExist == 1 ? strList : strList + strUser + ",";
   return nExist == 1 ? 0 : 1;
@@ -37,11 +37,10 @@ int AddToList(const std::string& strFolder, int nKey,
 // Rename and delete change a list only when strUser is in it: strKeyValue
 // then takes fnEdit of the list, else the list as read.
 template <typename Edit>
-int EditInList(const std::string& strFolder, int nKey,
-               const std::string& strUser, std::string& strKeyValue,
-               Edit fnEdit) {
+int EditInList(const FolderIni& ini, int nKey, const std::string& strUser,
+               std::string& strKeyValue, Edit fnEdit) {
   std::string strList;
-  int nExist = ReadList(strFolder, nKey, strUser, strList);
+  int nExist = ReadList(ini, nKey, strUser, strList);
   if (nExist != 1) {
     if (nExist == 0) strKeyValue = strList;
     return nExist;
@@ -50,20 +49,19 @@ int EditInList(const std::string& strFolder, int nKey,
   return CheckEdited(strKeyValue);
 }
 
-int RenameInList(const std::string& strFolder, int nKey,
-                 const std::string& strOldUser, const std::string& strNewUser,
-                 std::string& strKeyValue) {
-  if (strFolder.empty() || strOldUser.empty() || strNewUser.empty()) return -9;
-  return EditInList(strFolder, nKey, strOldUser, strKeyValue,
+int RenameInList(const FolderIni& ini, int nKey, const std::string& strOldUser,
+                 const std::string& strNewUser, std::string& strKeyValue) {
+  if (strOldUser.empty() || strNewUser.empty()) return -9;
+  return EditInList(ini, nKey, strOldUser, strKeyValue,
                     [&](const std::string& strList) {
                       return ReplaceUserString(strList, strOldUser, strNewUser);
                     });
 }
 
-int DeleteFromList(const std::string& strFolder, int nKey,
-                   const std::string& strUser, std::string& strKeyValue) {
-  if (strFolder.empty() || strUser.empty()) return -9;
-  return EditInList(strFolder, nKey, strUser, strKeyValue,
+int DeleteFromList(const FolderIni& ini, int nKey, const std::string& strUser,
+                   std::string& strKeyValue) {
+  if (strUser.empty()) return -9;
+  return EditInList(ini, nKey, strUser, strKeyValue,
                     [&](const std::string& strList) {
                       return DeleteUserString(strList, strUser);
                     });
@@ -83,39 +81,38 @@ bool AppendNewItems(const std::string& strIn, std::string& strOut) {
 
 }  // namespace
 
-int addUser(const std::string& strFolder, int nKey, const std::string& strUser,
+int addUser(const FolderIni& ini, int nKey, const std::string& strUser,
             std::string& strKeyValue) {
   TRACE("Start addUser()");
-  TRACE_VALUE("strFolder", strFolder);
+  TRACE_VALUE("strFolder", ini.strFolder);
   TRACE_INT("nKey", nKey);
   TRACE_VALUE("strUser", strUser);
-  int nRet = AddToList(strFolder, nKey, strUser, strKeyValue);
+  int nRet = AddToList(ini, nKey, strUser, strKeyValue);
   TRACE_VALUE("strKeyValue", strKeyValue);
   TRACE_INT("Return", nRet);
   return nRet;
 }
 
-int renameUser(const std::string& strFolder, int nKey,
-               const std::string& strOldUser, const std::string& strNewUser,
-               std::string& strKeyValue) {
+int renameUser(const FolderIni& ini, int nKey, const std::string& strOldUser,
+               const std::string& strNewUser, std::string& strKeyValue) {
   TRACE("Start renameUser()");
-  TRACE_VALUE("strFolder", strFolder);
+  TRACE_VALUE("strFolder", ini.strFolder);
   TRACE_INT("nKey", nKey);
   TRACE_VALUE("strOldUser", strOldUser);
   TRACE_VALUE("strNewUser", strNewUser);
-  int nRet = RenameInList(strFolder, nKey, strOldUser, strNewUser, strKeyValue);
+  int nRet = RenameInList(ini, nKey, strOldUser, strNewUser, strKeyValue);
   TRACE_VALUE("strKeyValue", strKeyValue);
   TRACE_INT("Return", nRet);
   return nRet;
 }
 
-int deleteUser(const std::string& strFolder, int nKey,
-               const std::string& strUser, std::string& strKeyValue) {
+int deleteUser(const FolderIni& ini, int nKey, const std::string& strUser,
+               std::string& strKeyValue) {
   TRACE("Start deleteUser()");
-  TRACE_VALUE("strFolder", strFolder);
+  TRACE_VALUE("strFolder", ini.strFolder);
   TRACE_INT("nKey", nKey);
   TRACE_VALUE("strUser", strUser);
-  int nRet = DeleteFromList(strFolder, nKey, strUser, strKeyValue);
+  int nRet = DeleteFromList(ini, nKey, strUser, strKeyValue);
   TRACE_VALUE("strKeyValue", strKeyValue);
   TRACE_INT("Return", nRet);
   return nRet;

@@ -56,7 +56,8 @@ TEST_F(Store, Lists) {
   }
 }
 
-// A library when pszCabinet is null, else a cabinet of the library.
+// A library when pszCabinet is null, else a cabinet of the library. A
+// parent list that cannot be read is -1, never "not there".
 TEST_F(Store, LibrariesAndCabinets) {
   const struct {
     const char *pszLibrary, *pszCabinet;
@@ -67,7 +68,7 @@ TEST_F(Store, LibrariesAndCabinets) {
       {".", nullptr, 0},        {"..", nullptr, 0},   {"a/b", nullptr, 0},
       {"a\\b", nullptr, 0},     {"Sales", "CabA", 1}, {"Sales", "CabB", 1},
       {"Sales", "CabX", 0},     {"Sales", "..", 0},   {"Sales", "", 0},
-      {"ソ", "表", 1},          {"Gone", "CabA", 0},  {"Locked", "CabA", 0},
+      {"ソ", "表", 1},          {"Gone", "CabA", 0},  {"Locked", "CabA", -1},
       {"", "CabA", 0},          {"..", "Sales", 0}};
   for (const auto& c : kCases) {
     bool bCabinet = c.pszCabinet != nullptr;
@@ -100,9 +101,20 @@ TEST_F(Store, CabinetAuth) {
         CrLf({"[ReadUserInfo]", "UserNameList=", "ReadOnlyUserList="}));
   Write("data/Sales/CabB/Folder.ini", CrLf({"[Other]", "Key=1"}));
   ASSERT_TRUE(TestMakeDirs(dir.Path("data/Sales/CabX/Folder.ini")));
-  EXPECT_EQ(checkCabinetAuth(dir.Path("data/Sales/CabA")), 1);
-  EXPECT_EQ(checkCabinetAuth(dir.Path("data/Sales/CabB")), 0);
-  EXPECT_EQ(checkCabinetAuth(dir.Path("data/Sales/CabX")), -9);
+  const std::pair<const char*, int> kCases[] = {{"data/Sales/CabA", 1},
+                                                {"data/Sales/CabB", 0},
+                                                {"data/Sales/CabX", -9},
+                                                {"data/Sales/None", 0}};
+  for (const auto& [pszCabinet, nExpected] : kCases) {
+    FolderIni ini;
+    EXPECT_EQ(checkCabinetAuth(dir.Path(pszCabinet), ini), nExpected)
+        << pszCabinet;
+    // The bytes read are handed on for the rest of the cabinet's work.
+    if (nExpected == 1) {
+      EXPECT_EQ(ini.strData,
+                TestReadFile(JoinPath(dir.Path(pszCabinet), "Folder.ini")));
+    }
+  }
 }
 
 }  // namespace

@@ -116,6 +116,7 @@ TEST(FileRoutinesTest, MoveRetriesAndFallsBack) {
       {kFaultRefuse, 1, kFaultCopy, 0, true, "new", kPlatMissing},
       {kFaultRefuse, 1, kFaultCopy, 4, true, "new", kPlatMissing},
       {kFaultRefuse, 1, kFaultCopy, 5, false, "old", kPlatFile},
+      {kFaultRefuse, 1, kFaultDelete, 4, true, "new", kPlatMissing},
       {kFaultRefuse, 1, kFaultDelete, 5, true, "new", kPlatFile},  // ignored
   };
   ScratchDir dir;

@@ -1,7 +1,7 @@
 // End-to-end runner: each golden case under tests/golden builds a real
 // installation in a scratch folder, runs the built tool once and checks
-// its exit code, console text, result file and the bytes of every file it
-// set up.
+// its exit code, console text, result file and every entry of the scratch
+// folder.
 //
 // A case file is UTF-8 text made of directives, each on a line that starts
 // with "== ", and the block of lines below it:
@@ -12,30 +12,60 @@
 //   == file PATH           a file with the block's lines, CR LF ended
 //   == dir PATH            an empty folder
 //   == remove PATH         removes a file the default installation made
+//   == symlink PATH TARGET a symbolic link holding TARGET as written (a
+//                          relative TARGET counts from the link's folder)
+//   == hardlink PATH FILE  a second name of FILE
+//   == fifo PATH           a FIFO; a PATH with {TS} makes one for each
+//                          second of the next 10, so that a name made of
+//                          the run's timestamp is taken
+//   == env NAME=VALUE      an environment variable of the tool
+//   == fault SPEC          loads the fault shim (tests/faultshim) into the
+//                          tool with the rules SPEC (each further one adds
+//                          its rules)
+//   == fsizelimit BYTES    the largest file the tool may write; +N: N
+//                          bytes more than the header of the expected
+//                          result file (its first four lines)
+//   == hold PATH MS        holds PATH open without sharing for MS
+//                          milliseconds while the tool runs (Windows)
 //   == exit N              the expected exit code
 //   == console             the expected console text
 //   == result              the expected result file (none: no file)
 //   == expect PATH         the expected bytes of PATH after the run
-//                          ("<missing>": PATH must not exist)
+//                          ("<missing>": PATH must not exist; "<any>":
+//                          PATH may be anything, or nothing)
 //   == trace               a trace log must be written (else none may be)
 //   == include NAME        reads the directives of another golden file
+// PATH is relative to the scratch folder, which holds inst/ (the program
+// folder), data/ (the data folder) and cwd/ (the tool's current folder).
 // In blocks, {DATA} is the data folder, {CMDLINE} the tool's command line,
-// {TS} the run's timestamp and {TIME} any "YYYY/MM/DD hh:mm:ss" time. Files
-// not named by "expect" must be byte-identical after the run.
+// {TS} the run's timestamp and {TIME} any "YYYY/MM/DD hh:mm:ss" time; in
+// env and args, {DATA} and {ROOT} (the scratch folder) are filled in.
+// Every entry of the scratch folder but the run's result and trace files
+// must be the same after the run (kind, bytes, link target, permissions),
+// unless "expect" names it. A case whose directive this platform cannot
+// carry out (a FIFO or the fault shim on Windows, a held file on POSIX) is
+// skipped; a run that hangs is killed after 30 seconds and fails.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <map>
 #include <regex>
 #include <sstream>
 
 #include "commonproc.h"
 #include "platform/platform.h"
+#include "testfs.h"
 #include "testrun.h"
 #include "testutil.h"
 
 namespace {
 
-std::vector<std::string> g_vCases;
+// A link, a FIFO or a held file that the set-up makes after the files.
+struct Node {
+  std::string strKind, strPath, strTarget;
+};
 
 struct Case {
   std::vector<std::string> vArgs;
@@ -48,6 +78,10 @@ struct Case {
   std::string strResult;
   std::map<std::string, std::string> mFiles;  // a later one replaces
   std::vector<std::string> vDirs, vRemoved;
+  std::vector<Node> vNodes;
+  std::vector<std::string> vEnv;
+  std::string strFault;
+  std::string strFileSizeLimit;
   std::map<std::string, std::string> mExpect;
   bool bTrace = false;
 };
@@ -67,11 +101,27 @@ std::vector<std::string> Words(const std::string& strText) {
   return vWords;
 }
 
+// Applies a directive that makes something of the file system or the
+// process environment.
+void ApplySetUp(Case& c, const std::vector<std::string>& vWords) {
+  const std::string& strVerb = vWords[0];
+  std::string strArg = vWords.size() > 1 ? vWords[1] : "";
+  std::string strArg2 = vWords.size() > 2 ? vWords[2] : "";
+  if (strVerb == "symlink" || strVerb == "hardlink" || strVerb == "fifo" ||
+      strVerb == "hold")
+    c.vNodes.push_back({strVerb, strArg, strArg2});
+  if (strVerb == "env") c.vEnv.push_back(strArg);
+  if (strVerb == "fault")
+    c.strFault += (c.strFault.empty() ? "" : ";") + strArg;
+  if (strVerb == "fsizelimit") c.strFileSizeLimit = strArg;
+}
+
 // Applies one directive with its block to the case.
 void Apply(Case& c, const std::string& strDirective,
            const std::string& strBlock) {
   std::vector<std::string> vWords = Words(strDirective);
-  std::string strVerb = vWords.empty() ? "" : vWords[0];
+  if (vWords.empty()) return;
+  std::string strVerb = vWords[0];
   std::string strArg = vWords.size() > 1 ? vWords[1] : "";
   if (strVerb == "args") c.vArgs.assign(vWords.begin() + 1, vWords.end());
   if (strVerb == "registry") {
@@ -88,6 +138,7 @@ void Apply(Case& c, const std::string& strDirective,
   if (strVerb == "expect") c.mExpect[strArg] = strBlock;
   if (strVerb == "trace") c.bTrace = true;
   if (strVerb == "include") ParseInto(c, GoldenFile(strArg));
+  ApplySetUp(c, vWords);
 }
 
 // Parses a case file: directive lines become CP932 at once, blocks keep
@@ -124,7 +175,55 @@ std::string Bytes(const std::string& strBlock, const std::string& strData) {
                  strData);
 }
 
-void SetUpStore(const Case& c, const ScratchDir& dir) {
+std::string FillPaths(const std::string& strText, const ScratchDir& dir) {
+  return Replace(Replace(strText, "{DATA}", dir.Path("data")), "{ROOT}",
+                 dir.Path());
+}
+
+// The timestamps the tool may give its files during the next seconds.
+std::vector<std::string> ComingStamps() {
+  std::vector<std::string> vStamps;
+  std::time_t tNow = std::time(nullptr);
+  for (int nSecond = 0; nSecond < 10; ++nSecond) {
+    std::time_t t = tNow + nSecond;
+    char szBuf[32];
+    const std::tm* pTm = std::localtime(&t);
+    if (pTm != nullptr &&
+        std::strftime(szBuf, sizeof szBuf, "%Y%m%d%H%M%S", pTm) == 14)
+      vStamps.push_back(szBuf);
+  }
+  return vStamps;
+}
+
+int MakeNode(const Node& node, const ScratchDir& dir) {
+  if (node.strKind == "symlink")
+    return TestMakeSymlink(dir.Path(node.strPath), node.strTarget);
+  if (node.strKind == "hardlink")
+    return TestMakeHardLink(dir.Path(node.strPath), dir.Path(node.strTarget));
+  int nMade = kTestMade;
+  for (const std::string& strStamp : ComingStamps()) {
+    if (nMade == kTestMade)
+      nMade = TestMakeFifo(dir.Path(Replace(node.strPath, "{TS}", strStamp)));
+    if (node.strPath.find("{TS}") == std::string::npos) break;
+  }
+  return nMade;
+}
+
+// Makes the case's links and FIFOs; gives the reason when this platform
+// cannot, so that the case is skipped.
+void MakeNodes(const Case& c, const ScratchDir& dir, std::string& strSkip) {
+  for (const Node& node : c.vNodes) {
+    if (node.strKind == "hold") continue;
+    int nMade = MakeNode(node, dir);
+    ASSERT_NE(nMade, kTestMakeFailed) << node.strKind << " " << node.strPath;
+    if (nMade == kTestUnsupported) {
+      strSkip = "this platform cannot make a " + node.strKind;
+      return;
+    }
+  }
+}
+
+void SetUpStore(const Case& c, const ScratchDir& dir, std::string& strSkip) {
   const std::string strData = dir.Path("data");
   ASSERT_TRUE(TestWriteFile(dir.Path("inst/TenboEnvSet.exe"), ""));
   ASSERT_TRUE(TestWriteFile(dir.Path("inst/Tenbo2Lib.ini"),
@@ -138,6 +237,7 @@ void SetUpStore(const Case& c, const ScratchDir& dir) {
     ASSERT_TRUE(PlatDeleteFile(dir.Path(strPath)));
   for (const std::string& strDir : c.vDirs)
     ASSERT_TRUE(TestMakeDirs(dir.Path(strDir)));
+  MakeNodes(c, dir, strSkip);
   if (!c.bRegistry) {
     TestDeleteAppPathsKey();
   } else {
@@ -146,11 +246,89 @@ void SetUpStore(const Case& c, const ScratchDir& dir) {
   }
 }
 
-// The timestamp in the name of the one result file in the folder, or "".
-std::string ResultStamp(const std::string& strConsole) {
+// Starts holding the files that "hold" names; gives the reason when they
+// cannot be held, so that the case is skipped.
+void HoldFiles(const Case& c, const ScratchDir& dir, std::string& strSkip) {
+  for (const Node& node : c.vNodes) {
+    if (node.strKind != "hold") continue;
+    if (!TestHoldFile(dir.Path(node.strPath), std::stoi(node.strTarget)))
+      strSkip = "cannot hold " + node.strPath + " open on this platform";
+  }
+}
+
+// Returns why this platform cannot run the case's process options, or "".
+std::string OptionsSkip(const Case& c) {
+  const char* pszShim = std::getenv("RAV_FAULTSHIM");
+  if (!c.strFault.empty() && (pszShim == nullptr || *pszShim == '\0'))
+    return "no fault shim on this build";
+  if (!c.strFileSizeLimit.empty() && !TestRunHasLimits())
+    return "no file-size limit on this platform";
+  return "";
+}
+
+// The length of the expected result file's first four lines, with
+// strCmdLine as the command line.
+long long HeaderLength(const Case& c, const ScratchDir& dir,
+                       const std::string& strCmdLine) {
+  std::string strResult = Bytes(c.strResult, dir.Path("data"));
+  size_t nEnd = 0;
+  for (int nLine = 0; nLine < 4; ++nLine) {
+    size_t nCrLf = strResult.find("\r\n", nEnd);
+    nEnd = nCrLf == std::string::npos ? strResult.size() : nCrLf + 2;
+  }
+  std::string strHeader =
+      Replace(strResult.substr(0, nEnd), "{CMDLINE}", strCmdLine);
+  return static_cast<long long>(
+      Replace(strHeader, "{TIME}", "YYYY/MM/DD hh:mm:ss").size());
+}
+
+TestRunOptions Options(const Case& c, const ScratchDir& dir,
+                       const std::string& strCmdLine) {
+  TestRunOptions options;
+  for (const std::string& strEntry : c.vEnv)
+    options.vEnv.push_back(FillPaths(strEntry, dir));
+  if (!c.strFault.empty()) {
+    options.vEnv.push_back(std::string("LD_PRELOAD=") +
+                           std::getenv("RAV_FAULTSHIM"));
+    options.vEnv.push_back("RAV_FAULT=" + c.strFault);
+  }
+  const std::string& strLimit = c.strFileSizeLimit;
+  if (!strLimit.empty() && strLimit[0] == '+')
+    options.nFileSizeLimit =
+        HeaderLength(c, dir, strCmdLine) + std::stoll(strLimit.substr(1));
+  else if (!strLimit.empty())
+    options.nFileSizeLimit = std::stoll(strLimit);
+  return options;
+}
+
+// Says how the run ended, for the messages.
+std::string RunOutcome(int nExit) {
+  if (nExit == kTestRunTimedOut) return "hung and killed at the timeout";
+  if (nExit <= kTestRunSignal)
+    return "killed by signal " + std::to_string(kTestRunSignal - nExit);
+  if (nExit == kTestRunFailed) return "could not be run";
+  return "exit code " + std::to_string(nExit);
+}
+
+// Compares CP932 texts byte for byte and shows both as the system's text.
+void ExpectSame(const std::string& strGot, const std::string& strWant,
+                const std::string& strWhat) {
+  EXPECT_TRUE(strGot == strWant) << strWhat << " differs\n--- got:\n"
+                                 << TestToNative(strGot) << "\n--- want:\n"
+                                 << TestToNative(strWant);
+}
+
+// The run's timestamp: from the result file name on the console, else from
+// the one regular result file in the current folder; "" when there is none.
+std::string ResultStamp(const std::string& strConsole, const ScratchDir& dir) {
   std::smatch m;
   static const std::regex kName("result([0-9]{14})\\.txt");
-  return std::regex_search(strConsole, m, kName) ? m[1].str() : "";
+  if (std::regex_search(strConsole, m, kName)) return m[1].str();
+  std::string strStamp;
+  for (const auto& entry : TestSnapshot(dir.Path("cwd")))
+    if (entry.second.chKind == 'f' && std::regex_match(entry.first, m, kName))
+      strStamp = m[1].str();
+  return strStamp;
 }
 
 std::string MaskTimes(const std::string& strText) {
@@ -159,76 +337,148 @@ std::string MaskTimes(const std::string& strText) {
   return std::regex_replace(strText, kTime, "{TIME}");
 }
 
-bool IsRemoved(const Case& c, const std::string& strPath) {
-  for (const std::string& strRemoved : c.vRemoved)
-    if (strRemoved == strPath) return true;
-  return false;
+// The scratch folder's entries but the tool's own result and trace files.
+std::map<std::string, TestEntry> Snapshot(const ScratchDir& dir) {
+  static const std::regex kOwn("cwd/(result|tracelog)[0-9]{14}\\.txt");
+  std::map<std::string, TestEntry> mEntries = TestSnapshot(dir.Path());
+  for (auto it = mEntries.begin(); it != mEntries.end();)
+    it = std::regex_match(it->first, kOwn) ? mEntries.erase(it) : std::next(it);
+  return mEntries;
 }
 
-void CheckFiles(const Case& c, const ScratchDir& dir) {
-  const std::string strData = dir.Path("data");
-  for (const auto& file : c.mFiles) {
-    if (IsRemoved(c, file.first)) continue;
-    auto it = c.mExpect.find(file.first);
-    std::string strWant = it == c.mExpect.end() ? file.second : it->second;
-    EXPECT_EQ(TestReadFile(dir.Path(file.first)), Bytes(strWant, strData))
-        << file.first;
+std::string Describe(const std::map<std::string, TestEntry>& mEntries,
+                     const std::string& strPath) {
+  auto it = mEntries.find(strPath);
+  if (it == mEntries.end()) return "<missing>";
+  std::ostringstream out;
+  out << it->second.chKind << " mode " << std::oct << it->second.nMode << ": "
+      << it->second.strData;
+  return out.str();
+}
+
+// Checks an entry that "expect" names: its bytes, and the permissions it
+// had before.
+void CheckExpected(const std::string& strPath, const std::string& strWant,
+                   const std::map<std::string, TestEntry>& mBefore,
+                   const std::map<std::string, TestEntry>& mAfter,
+                   const std::string& strData) {
+  auto itAfter = mAfter.find(strPath);
+  if (strWant == "<any>\n") return;
+  if (strWant == "<missing>\n") {
+    EXPECT_TRUE(itAfter == mAfter.end()) << strPath << " is left";
+    return;
+  }
+  ASSERT_TRUE(itAfter != mAfter.end()) << strPath << " is missing";
+  EXPECT_EQ(itAfter->second.chKind, 'f') << strPath;
+  ExpectSame(itAfter->second.strData, Bytes(strWant, strData), strPath);
+  auto itBefore = mBefore.find(strPath);
+  if (itBefore != mBefore.end()) {
+    EXPECT_EQ(itAfter->second.nMode, itBefore->second.nMode) << strPath;
+  }
+}
+
+// Every entry is as before the run, but those that "expect" names.
+void CheckFiles(const Case& c, const ScratchDir& dir,
+                const std::map<std::string, TestEntry>& mBefore) {
+  std::map<std::string, TestEntry> mAfter = Snapshot(dir);
+  std::map<std::string, TestEntry> mAll = mBefore;
+  mAll.insert(mAfter.begin(), mAfter.end());
+  for (const auto& entry : mAll) {
+    auto itExpect = c.mExpect.find(entry.first);
+    if (itExpect != c.mExpect.end()) {
+      CheckExpected(entry.first, itExpect->second, mBefore, mAfter,
+                    dir.Path("data"));
+    } else {
+      ExpectSame(Describe(mAfter, entry.first), Describe(mBefore, entry.first),
+                 entry.first);
+    }
   }
   for (const auto& expect : c.mExpect) {
-    if (expect.second == "<missing>\n")
-      EXPECT_EQ(TestReadFile(dir.Path(expect.first)), "<missing>")
-          << expect.first;
-    else
-      EXPECT_EQ(TestReadFile(dir.Path(expect.first)),
-                Bytes(expect.second, strData))
-          << expect.first;
+    if (mAll.count(expect.first) != 0) continue;
+    EXPECT_TRUE(expect.second == "<missing>\n" || expect.second == "<any>\n")
+        << expect.first << " is missing";
   }
 }
 
-void RunCase(const std::string& strName) {
-  SCOPED_TRACE(strName);
-  std::string strText = GoldenFile(strName);
-  ASSERT_NE(strText, "<missing>");
-  Case c;
-  ParseInto(c, strText);
-  ScratchDir dir;
-  SetUpStore(c, dir);
-  std::vector<std::string> vArgs;
-  for (const std::string& strArg : c.vArgs)
-    vArgs.push_back(Replace(strArg, "{DATA}", dir.Path("data")));
-  std::string strOutput;
-  int nExit = TestRunTool(vArgs, dir.Path("cwd"), strOutput);
-  EXPECT_EQ(nExit, c.nExit & 0xFF);
-  std::string strStamp = ResultStamp(strOutput);
-  EXPECT_EQ(strOutput,
-            Replace(TestUtf8ToCp932(c.strConsole), "{TS}", strStamp));
-  std::string strResult = TestReadFile(
+void CheckRun(const Case& c, const ScratchDir& dir, int nExit,
+              const std::string& strOutput, const std::string& strCmdLine) {
+  EXPECT_EQ(RunOutcome(nExit), RunOutcome(c.nExit & 0xFF));
+  std::string strStamp = ResultStamp(strOutput, dir);
+  ExpectSame(strOutput,
+             Replace(TestUtf8ToCp932(c.strConsole), "{TS}", strStamp),
+             "the console text");
+  TestEntry result = TestReadEntry(
       dir.Path("cwd/result" + (strStamp.empty() ? "?" : strStamp) + ".txt"));
+  std::string strResult = result.chKind == 'f' ? result.strData : "<missing>";
   if (!c.bResult) {
     EXPECT_EQ(strResult, "<missing>");
   } else {
     std::string strWant =
-        Replace(Bytes(c.strResult, dir.Path("data")), "{CMDLINE}",
-                TestCommandLine(TestToolPath(), vArgs));
-    EXPECT_EQ(MaskTimes(strResult), strWant);
+        Replace(Bytes(c.strResult, dir.Path("data")), "{CMDLINE}", strCmdLine);
+    ExpectSame(MaskTimes(strResult), strWant, "the result file");
   }
-  CheckFiles(c, dir);
   if (!strStamp.empty()) {
-    EXPECT_EQ(TestReadFile(dir.Path("cwd/tracelog" + strStamp + ".txt")) !=
-                  "<missing>",
-              c.bTrace);
+    EXPECT_EQ(
+        TestReadEntry(dir.Path("cwd/tracelog" + strStamp + ".txt")).chKind ==
+            'f',
+        c.bTrace);
   }
 }
+
+void RunCase(const std::string& strName) {
+  std::string strText = GoldenFile(strName);
+  ASSERT_NE(strText, "<missing>");
+  Case c;
+  ParseInto(c, strText);
+  std::string strSkip = OptionsSkip(c);
+  if (!strSkip.empty()) GTEST_SKIP() << strSkip;
+  ScratchDir dir;
+  SetUpStore(c, dir, strSkip);
+  if (!strSkip.empty()) GTEST_SKIP() << strSkip;
+  if (testing::Test::HasFatalFailure()) return;
+  std::vector<std::string> vArgs;
+  for (const std::string& strArg : c.vArgs)
+    vArgs.push_back(FillPaths(strArg, dir));
+  std::string strCmdLine = TestCommandLine(TestToolPath(), vArgs);
+  std::map<std::string, TestEntry> mBefore = Snapshot(dir);
+  HoldFiles(c, dir, strSkip);
+  if (!strSkip.empty()) {
+    TestReleaseHeldFiles();
+    GTEST_SKIP() << strSkip;
+  }
+  std::string strOutput;
+  int nExit = TestRunTool(vArgs, dir.Path("cwd"), strOutput,
+                          Options(c, dir, strCmdLine));
+  TestReleaseHeldFiles();
+  CheckRun(c, dir, nExit, strOutput, strCmdLine);
+  CheckFiles(c, dir, mBefore);
+}
+
+class GoldenCase : public testing::Test {
+ public:
+  explicit GoldenCase(std::string strFile) : m_strFile(std::move(strFile)) {}
+  void TestBody() override { RunCase(m_strFile); }
+
+ private:
+  std::string m_strFile;
+};
 
 }  // namespace
 
-TEST(Golden, EveryCase) {
-  ASSERT_FALSE(g_vCases.empty()) << "no golden cases given";
-  for (const std::string& strCase : g_vCases) RunCase(strCase);
-}
-
+// Every case file named on the command line is a test of its own, named
+// after the file.
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) g_vCases.push_back(argv[i]);
+  for (int i = 1; i < argc; ++i) {
+    std::string strFile = argv[i];
+    std::string strName = strFile.substr(0, strFile.rfind(".case"));
+    testing::RegisterTest(
+        "Golden", strName.c_str(), nullptr, nullptr, __FILE__, __LINE__,
+        [strFile]() -> testing::Test* { return new GoldenCase(strFile); });
+  }
+  if (argc < 2) {
+    std::fprintf(stderr, "no golden cases given\n");
+    return 1;
+  }
   return RUN_ALL_TESTS();
 }

@@ -30,8 +30,14 @@ class IniAccessTest : public ::testing::Test {
     return TestWriteFile(Ini(), strData);
   }
   bool NoNewIni() const { return PlatGetFileKind(NewIni()) == kPlatMissing; }
+  FolderIni Loaded(const std::string& strFolder = "") const {
+    FolderIni ini;
+    EXPECT_GE(ReadFolderIni(strFolder.empty() ? dir.Path() : strFolder, ini),
+              0);
+    return ini;
+  }
   int WriteLists(int nMode) const {
-    return WriteAndCheckFolderIni(dir.Path(), "admin," + kSo + ",",
+    return WriteAndCheckFolderIni(Loaded(), "admin," + kSo + ",",
                                   kHyo + "," + kPo + ",", nMode);
   }
   int Read(int nKey, std::string& strValue) const {
@@ -68,11 +74,14 @@ TEST_F(IniAccessTest, GetKeyValueEmptyOrMissingGivesZero) {
 }
 
 TEST_F(IniAccessTest, GetKeyValueFailuresKeepStrValue) {
-  // The INI path may be 1,023 bytes long; the folders need not exist.
-  std::string strBase = dir.Path("x");
-  std::string strAt1023 = strBase + std::string(1012 - strBase.size(), 'a');
+  // The INI path may be 1,023 bytes long; the folders need not exist. No
+  // folder name passes 200 bytes, which every file system takes.
+  std::string strAt1023 = dir.Path("x");
+  while (strAt1023.size() < 1012)
+    strAt1023 +=
+        PlatPathSeparator() +
+        std::string(std::min<size_t>(200, 1011 - strAt1023.size()), 'a');
   ASSERT_TRUE(TestMakeDirs(dir.Path("d/Folder.ini")));
-  EXPECT_FALSE(IniOpenCheck(dir.Path("d/Folder.ini")));
   struct {
     std::string strFolder;
     int nKey, nExpected;
@@ -113,38 +122,68 @@ TEST_F(IniAccessTest, GetKeyValueGrowsBufferUntilValueFits) {
   }
 }
 
-// Folder "none" has no Folder.ini, and "d" one that is a folder.
-TEST_F(IniAccessTest, ExistUserAnswers) {
+// A read that fails is a failure, never a missing key: after the access
+// lists were found, a list read that fails must not come back empty. A
+// file busy in another process is waited out over five tries.
+TEST_F(IniAccessTest, FailedReadsAreFailuresNeverEmptyLists) {
+  ASSERT_TRUE(WriteIni(CrLf({"[ReadUserInfo]", "UserNameList=alice,"})));
+  struct {
+    int nCall, nTimes, nRead, nGet;
+  } const aCases[] = {
+      {kFaultRead, 1, -9, -9},
+      {kFaultBusy, 4, 1, 1},
+      {kFaultBusy, 5, -9, -9},
+  };
+  for (const auto& c : aCases) {
+    SCOPED_TRACE(std::to_string(c.nCall) + " x" + std::to_string(c.nTimes));
+    FolderIni ini;
+    PlatSetFault(c.nCall, "Folder.ini", 0, c.nTimes);
+    EXPECT_EQ(ReadFolderIni(dir.Path(), ini), c.nRead);
+    EXPECT_EQ(ini.bExists, c.nRead == 1);
+    PlatResetFaults(false);
+    PlatSetFault(c.nCall, "Folder.ini", 0, c.nTimes);
+    std::string strValue = "old";
+    EXPECT_EQ(Read(kKeyUserNameList, strValue), c.nGet);
+    EXPECT_EQ(strValue, c.nGet == 1 ? "alice," : "old");
+    PlatResetFaults(false);
+  }
+  FolderIni ini;
+  EXPECT_EQ(ReadFolderIni(dir.Path("none"), ini), 0);
+  EXPECT_FALSE(ini.bExists);
+  EXPECT_EQ(ReadFolderIni("", ini), -9);
+}
+
+TEST_F(IniAccessTest, ExistUserAnswersFromTheBytesRead) {
   const std::string strRw = "alice,bob," + kSo + ",";
   ASSERT_TRUE(WriteIni(CrLf({"[ReadUserInfo]", "UserNameList=alice,bob," + kSo,
                              "ReadOnlyUserList=joanna,annie,"})));
-  ASSERT_TRUE(TestMakeDirs(dir.Path("d/Folder.ini")));
-  ASSERT_TRUE(TestMakeDirs(dir.Path("none")));
+  FolderIni ini = Loaded();
+  // Later changes on disk are not looked at.
+  ASSERT_TRUE(WriteIni(""));
   struct {
-    std::string strFolder;
     int nKey, nExpected;
     std::string strUser, strCopied;
   } aCases[] = {
-      {dir.Path(), kKeyUserNameList, 1, "Bob", strRw},
-      {dir.Path(), kKeyUserNameList, 1, kSo, strRw},
-      {dir.Path(), kKeyReadOnlyUserList, 0, "ann", "joanna,annie,"},
-      {dir.Path(), kKeyReadOnlyUserList, 1, "ANNIE", "joanna,annie,"},
-      {dir.Path(), kKeyNameList, -1, "alice", "old"},
-      {dir.Path(), kKeyUserList, -1, "alice", "old"},
-      {dir.Path(), kKeyUserNameList, -1, "", "old"},
-      {"", kKeyUserNameList, -1, "bob", "old"},
-      {dir.Path("none"), kKeyUserNameList, 0, "bob", ""},
-      {dir.Path("d"), kKeyUserNameList, -1, "bob", "old"},
+      {kKeyUserNameList, 1, "Bob", strRw},
+      {kKeyUserNameList, 1, kSo, strRw},
+      {kKeyReadOnlyUserList, 0, "ann", "joanna,annie,"},
+      {kKeyReadOnlyUserList, 1, "ANNIE", "joanna,annie,"},
+      {kKeyNameList, -1, "alice", "old"},
+      {kKeyUserList, -1, "alice", "old"},
+      {kKeyUserNameList, -1, "", "old"},
   };
   for (const auto& c : aCases) {
     std::string strValue = "old";
-    EXPECT_EQ(existUser(c.strFolder, c.nKey, c.strUser, strValue, 0),
-              c.nExpected);
+    EXPECT_EQ(existUser(ini, c.nKey, c.strUser, strValue, 0), c.nExpected);
     EXPECT_EQ(strValue, "old");
-    EXPECT_EQ(existUser(c.strFolder, c.nKey, c.strUser, strValue, 1),
-              c.nExpected);
-    EXPECT_EQ(strValue, c.strCopied) << c.strFolder << " " << c.strUser;
+    EXPECT_EQ(existUser(ini, c.nKey, c.strUser, strValue, 1), c.nExpected);
+    EXPECT_EQ(strValue, c.strCopied) << c.strUser;
   }
+  std::string strValue = "old";
+  EXPECT_EQ(
+      existUser(Loaded(dir.Path("none")), kKeyUserNameList, "bob", strValue, 1),
+      0);
+  EXPECT_EQ(strValue, "");
 }
 
 TEST_F(IniAccessTest, RewriteOutcomes) {
@@ -208,7 +247,7 @@ TEST_F(IniAccessTest, CheckModeFindsSectionAndWritesNothing) {
 
 TEST_F(IniAccessTest, RewriteWithoutFolderIni) {
   EXPECT_EQ(WriteLists(kIniCheck), 0);
-  EXPECT_EQ(deleteReadUserInfo(dir.Path()), 1);
+  EXPECT_EQ(deleteReadUserInfo(Loaded()), 1);
   EXPECT_EQ(PlatGetFileKind(Ini()), kPlatMissing);
   EXPECT_TRUE(NoNewIni());
   EXPECT_EQ(WriteLists(kIniWrite), 1);
@@ -220,29 +259,37 @@ TEST_F(IniAccessTest, RewriteInShiftJisFolder) {
   std::string strFolder = dir.Path(kSo + "/" + kHyo);
   std::string strIni = JoinPath(strFolder, "Folder.ini");
   ASSERT_TRUE(TestWriteFile(strIni, CrLf({"[ReadUserInfo]", "k=1"})));
-  EXPECT_EQ(WriteAndCheckFolderIni(strFolder, "", "", kIniWrite), 1);
+  EXPECT_EQ(WriteAndCheckFolderIni(Loaded(strFolder), "", "", kIniWrite), 1);
   EXPECT_EQ(TestReadFile(strIni),
             CrLf({"", "[ReadUserInfo]", "UserNameList=", "ReadOnlyUserList="}));
 }
 
-TEST_F(IniAccessTest, BadArgumentsAndUnreadableFilesLeaveFolderIniAlone) {
+// The rewrite starts from the bytes that were read, so what the lists were
+// taken from is exactly what is rewritten.
+TEST_F(IniAccessTest, RewriteStartsFromTheBytesRead) {
+  ASSERT_TRUE(WriteIni(CrLf({"[A]", "[ReadUserInfo]", "k=1"})));
+  FolderIni ini = Loaded();
+  ASSERT_TRUE(WriteIni(CrLf({"[Changed]"})));
+  EXPECT_EQ(WriteAndCheckFolderIni(ini, "x,", "y,", kIniWrite), 1);
+  EXPECT_EQ(TestReadFile(Ini()),
+            CrLf({"[A]", "", "[ReadUserInfo]", "UserNameList=x,",
+                  "ReadOnlyUserList=y,"}));
+}
+
+TEST_F(IniAccessTest, BadArgumentsAndBlockedNewFileLeaveFolderIniAlone) {
   const std::string strOld = CrLf({"[A]", "[ReadUserInfo]", "k=1"});
   ASSERT_TRUE(WriteIni(strOld));
-  EXPECT_EQ(WriteAndCheckFolderIni("", "", "", kIniWrite), -9);
+  EXPECT_EQ(WriteAndCheckFolderIni(FolderIni(), "", "", kIniWrite), -9);
   EXPECT_EQ(WriteLists(3), -9);
   EXPECT_EQ(WriteLists(-1), -9);
-  EXPECT_EQ(deleteReadUserInfo(""), -9);
+  EXPECT_EQ(deleteReadUserInfo(FolderIni()), -9);
   EXPECT_TRUE(NoNewIni());
+  // A folder named Folder.ini.new cannot be removed by the rewrite.
   ASSERT_TRUE(TestMakeDirs(NewIni()));
   EXPECT_EQ(WriteLists(kIniWrite), -2);
-  EXPECT_EQ(deleteReadUserInfo(dir.Path()), -2);
+  EXPECT_EQ(deleteReadUserInfo(Loaded()), -2);
   EXPECT_EQ(WriteLists(kIniCheck), 1);
   EXPECT_EQ(TestReadFile(Ini()), strOld);
-  ScratchDir dirOther;
-  ASSERT_TRUE(TestMakeDirs(dirOther.Path("Folder.ini")));
-  for (int nMode : {kIniWrite, kIniDelete, kIniCheck})
-    EXPECT_EQ(WriteAndCheckFolderIni(dirOther.Path(), "", "", nMode), -1);
-  EXPECT_EQ(PlatGetFileKind(dirOther.Path("Folder.ini.new")), kPlatMissing);
 }
 
 TEST_F(IniAccessTest, FailedNewFileOrMoveLeavesFolderIniAlone) {

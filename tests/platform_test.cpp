@@ -10,7 +10,7 @@
 #include <map>
 #include <sstream>
 
-#include "platform/profile_reader.h"
+#include "testfs.h"
 #include "testutil.h"
 
 namespace {
@@ -70,80 +70,7 @@ TEST(CodePage, LowerCasingMatchesTheWindowsTable) {
   EXPECT_EQ(nWrong, 0);
 }
 
-// Each row was checked against the Windows reader (under Wine).
-struct ProfileCase {
-  const char *pszFile, *pszSection, *pszKey;  // pszFile under profile/
-  const char* pszExpect;                      // also gives the count returned
-  const char* pszDefault = "d";
-  unsigned nSize = 100;
-};
-// clang-format off
-const ProfileCase kProfileCases[] = {
-    {"basic.ini", "Sec", "Key", "value"}, {"basic.ini", "Sec2", "Key", "two"},
-    {"basic.ini", "Sec", "Nope", "d"}, {"basic.ini", "Nope", "Key", "d"},
-    {"missing.ini", "Sec", "Key", "d"}, {"..", "Sec", "Key", "d"},
-    {"basic.ini", "Sec", "Nope", "def", "def  "},
-    {"basic.ini", "Sec", "Nope", "def", "\"def\""},
-    {"basic.ini", "Sec", "Nope", " def\t", " def\t"},
-    {"basic.ini", "Sec", "Nope", "abc", "abcdef", 4},
-    {"line_ends.ini", "A", "K1", "one"}, {"line_ends.ini", "A", "K2", "two"},
-    {"line_ends.ini", "A", "K3", "three"}, {"line_ends.ini", "B", "K", "b"},
-    {"blanks.ini", "Sec", "K e y", "the value"},
-    {"blanks.ini", "Sec", "K2", "v2"},
-    {"blanks.ini", "Sec", "Wide", "　val　"}, {"blanks.ini", "Sec", "K3", "d"},
-    {"blanks.ini", "Sec", "　K3", "x"}, {"quotes.ini", "Sec", "D", "dq"},
-    {"quotes.ini", "Sec", "S", "sq"}, {"quotes.ini", "Sec", "M", "\"mixed'"},
-    {"quotes.ini", "Sec", "O", "\""}, {"quotes.ini", "Sec", "E", ""},
-    {"quotes.ini", "Sec", "I", "a\"b\""}, {"quotes.ini", "Sec", "DD", "\"x\""},
-    {"quotes.ini", "Sec", "SP", " sp "}, {"case.ini", "SECTION", "KEY", "v"},
-    {"case.ini", "Ａ", "k", "fullwidth"}, {"case.ini", "ａ", "K", "d"},
-    {"dup_section.ini", "Sec", "A", "1"}, {"dup_section.ini", "SEC", "B", "d"},
-    {"dup_key.ini", "Sec", "K", "first"}, {"dup_key.ini", "Sec", "NV", "d"},
-    {"brackets.ini", "a]b", "K", "1"}, {"brackets.ini", "a]b", "K2", "2"},
-    {"brackets.ini", "Ind", "K4", "4"}, {"no_equals.ini", "Sec", "Lonely", "d"},
-    {"no_equals.ini", "Sec", ";Comment", "c"},
-    {"no_equals.ini", "Sec", "Key", "a=b"},
-    {"nul_byte.ini", "Sec", "K", "abc"}, {"nul_byte.ini", "Sec", "T", "xy  "},
-    {"nul_byte.ini", "Sec", "Q", "q"}, {"nul_byte.ini", "Sec", "N", "v"},
-    {"before_section.ini", "", "Top", "before"},
-    {"before_section.ini", "Sec", "Top", "d"}, {"empty.ini", "Sec", "K", "d"},
-    {"cp932.ini", "表", "ソフト", "ソフト表"}, {"cp932.ini", "表", "X", "1"},
-    {"cp932.ini", "\x81\x5d", "X", "d"},
-    {"truncate.ini", "Sec", "K", "", "d", 1},
-    {"truncate.ini", "Sec", "K", "012345678", "d", 10},
-    {"truncate.ini", "Sec", "K", "0123456789", "d", 11},
-    {"truncate.ini", "Sec", "J", "あい", "d", 5},
-    {"empty_value.ini", "Sec", "K", ""},
-    {"empty_value.ini", "Sec", "B", ""},
-};
-// clang-format on
-
-// The backend (the Windows reader, or the portable one on POSIX) and the
-// portable reader on the same bytes give the count, the bytes and the NUL.
-TEST(Profile, FixturesReadAsTheWindowsReaderDoes) {
-  for (const ProfileCase& row : kProfileCases) {
-    std::string strPath = FixturePath(std::string("profile/") + row.pszFile);
-    std::string strData;
-    if (PlatReadFile(strPath, strData) != 1) strData.clear();
-    for (bool bPortable : {false, true}) {
-      SCOPED_TRACE(std::string(bPortable ? "portable " : "backend ") +
-                   row.pszFile + " [" + row.pszSection + "] " + row.pszKey);
-      char szBuf[128];
-      std::memset(szBuf, '#', sizeof szBuf - 1);
-      szBuf[sizeof szBuf - 1] = '\0';
-      unsigned nCount =
-          bPortable ? ProfileGetString(strData, row.pszSection, row.pszKey,
-                                       row.pszDefault, szBuf, row.nSize)
-                    : PlatGetPrivateProfileString(row.pszSection, row.pszKey,
-                                                  row.pszDefault, szBuf,
-                                                  row.nSize, strPath);
-      EXPECT_EQ(nCount, std::strlen(row.pszExpect));
-      EXPECT_STREQ(szBuf, row.pszExpect);
-    }
-  }
-}
-
-TEST(PlatformFiles, KindsReadabilityAndBinaryReads) {
+TEST(PlatformFiles, KindsAndBinaryReads) {
   ScratchDir dir;
   const std::string strBytes("a\r\n\x1a\0b\x83\x5c\n", 9);
   ASSERT_TRUE(TestWriteFile(dir.Path("f.ini"), strBytes));
@@ -151,18 +78,16 @@ TEST(PlatformFiles, KindsReadabilityAndBinaryReads) {
   struct {
     std::string strPath;
     int nKind, nRead;
-    bool bReadable;
   } const aCases[] = {
-      {dir.Path("f.ini"), kPlatFile, 1, true},
-      {dir.Path("d.ini"), kPlatDir, -1, false},
-      {dir.Path("none.ini"), kPlatMissing, 0, false},
-      {dir.Path("none/x.ini"), kPlatMissing, 0, false},
+      {dir.Path("f.ini"), kPlatFile, 1},
+      {dir.Path("d.ini"), kPlatDir, -1},
+      {dir.Path("none.ini"), kPlatMissing, 0},
+      {dir.Path("none/x.ini"), kPlatMissing, 0},
   };
   for (const auto& row : aCases) {
     SCOPED_TRACE(row.strPath);
     std::string strData = "untouched";
     EXPECT_EQ(PlatGetFileKind(row.strPath), row.nKind);
-    EXPECT_EQ(PlatCanOpenForRead(row.strPath), row.bReadable);
     EXPECT_EQ(PlatReadFile(row.strPath, strData), row.nRead);
     EXPECT_EQ(strData, row.nRead == 1 ? strBytes : "untouched");
   }
@@ -215,7 +140,7 @@ TEST(PlatformFiles, CopyDeleteAndReplace) {
   EXPECT_EQ(fs::status(strDst).permissions(), permsOld);
   EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatReplaceFailed);
   ASSERT_TRUE(TestWriteFile(strSrc, "new\r\n"));
-  EXPECT_EQ(PlatReplaceFile(strSrc, strSub), kPlatRefused);
+  EXPECT_EQ(PlatReplaceFile(strSrc, strSub), kPlatNotRegular);
   EXPECT_EQ(TestReadFile(strSrc), "new\r\n");
 }
 
@@ -339,6 +264,11 @@ bool RunCall(int nCall, const ScratchDir& dir) {
   if (nCall == kFaultReplace || nCall == kFaultRefuse)
     return TestWriteFile(dir.Path("n.txt"), "n") &&
            PlatReplaceFile(dir.Path("n.txt"), strTarget) == kPlatReplaced;
+  std::string strData;
+  if (nCall == kFaultRead || nCall == kFaultBusy)
+    return TestWriteFile(strTarget, "x") &&
+           PlatReadFile(strTarget, strData) == kPlatReadOk;
+  TestRemoveTree(strTarget);  // PlatCreateFile makes only new files
   PlatFile* pFile = PlatCreateFile(strTarget);
   if (pFile == nullptr) return false;
   bool bOk = PlatWrite(pFile, "x") && PlatSync(pFile);
@@ -370,6 +300,306 @@ TEST(PlatformFaults, SleepReturnsAtOnceWhenSwitchedOff) {
   tStart = Clock::now();
   PlatSleep(50);
   EXPECT_GE(Clock::now() - tStart, std::chrono::milliseconds(40));
+}
+
+}  // namespace
+
+namespace {
+
+// What a test plants at the name "at" that the tool is about to use. Links
+// point at target.txt ("target"), at a FIFO, or at absent.txt (missing).
+enum Planted {
+  kRegular,
+  kFolder,
+  kFifo,
+  kLinkToFile,
+  kLinkToFifo,
+  kDangling,
+  kHardLink,  // "at" is a second name of target.txt
+  kNothing,
+};
+
+// Plants the kind in the folder; false when the system cannot make it.
+// Links are planted on POSIX only: under Wine, CreateSymbolicLinkA reports
+// success without making a link.
+bool Plant(const ScratchDir& dir, Planted kind) {
+  std::string strAt = dir.Path("at");
+  bool bPortable = kind == kRegular || kind == kFolder || kind == kNothing;
+  if ((IsWindows() && !bPortable) ||
+      !TestWriteFile(dir.Path("target.txt"), "target"))
+    return false;
+  switch (kind) {
+    case kRegular:
+      return TestWriteFile(strAt, "at");
+    case kFolder:
+      return PlatMakeDirectory(strAt);
+    case kFifo:
+      return TestMakeFifo(strAt) == kTestMade;
+    case kLinkToFile:
+      return TestMakeSymlink(strAt, dir.Path("target.txt")) == kTestMade;
+    case kLinkToFifo:
+      return TestMakeFifo(dir.Path("fifo")) == kTestMade &&
+             TestMakeSymlink(strAt, dir.Path("fifo")) == kTestMade;
+    case kDangling:
+      return TestMakeSymlink(strAt, dir.Path("absent.txt")) == kTestMade;
+    case kHardLink:
+      return TestMakeHardLink(strAt, dir.Path("target.txt")) == kTestMade;
+    case kNothing:
+      return true;
+  }
+  return false;
+}
+
+// The calls that meet the planted file; each gives an int to compare.
+enum Use { kIsRegular, kRead, kCreate, kAppend, kCopyFrom, kCopyOnto };
+
+// A file opened for writing counts as 1 once "new" is written and closed.
+int Opened(PlatFile* pFile) {
+  if (pFile == nullptr) return 0;
+  bool bWritten = PlatWrite(pFile, "new");
+  return PlatClose(pFile) && bWritten ? 1 : -1;
+}
+
+int RunUse(Use use, const ScratchDir& dir) {
+  std::string strAt = dir.Path("at");
+  std::string strData;
+  switch (use) {
+    case kIsRegular:
+      return PlatIsRegularFile(strAt) ? 1 : 0;
+    case kRead:
+      return PlatReadFile(strAt, strData);
+    case kCreate:
+      return Opened(PlatCreateFile(strAt));
+    case kAppend:
+      return Opened(PlatOpenAppend(strAt));
+    case kCopyFrom:
+      return PlatCopyFile(strAt, dir.Path("copy.txt")) ? 1 : 0;
+    case kCopyOnto:
+      return TestWriteFile(dir.Path("src.txt"), "new") &&
+                     PlatCopyFile(dir.Path("src.txt"), strAt)
+                 ? 1
+                 : 0;
+  }
+  return -9;
+}
+
+// Nothing is written through a link, nothing waits on a FIFO (a wait would
+// hang the test), and a link to a regular file still reads.
+TEST(PlatformSpecialFiles, WhatStandsAtThePathDecidesEachCall) {
+  const int kOk = kPlatReadOk, kFailed = kPlatReadFailed,
+            kMissing = kPlatReadMissing;
+  struct {
+    Planted kind;
+    int aExpect[6];  // by Use
+  } const aCases[] = {
+      {kRegular, {1, kOk, 0, 1, 1, 1}},
+      {kFolder, {0, kFailed, 0, 0, 0, 0}},
+      {kFifo, {0, kFailed, 0, 0, 0, 0}},
+      {kLinkToFile, {0, kOk, 0, 0, 0, 0}},
+      {kLinkToFifo, {0, kFailed, 0, 0, 0, 0}},
+      {kDangling, {0, kMissing, 0, 0, 0, 0}},
+      {kNothing, {0, kMissing, 1, 1, 0, 1}},
+  };
+  for (const auto& row : aCases) {
+    for (int nUse = kIsRegular; nUse <= kCopyOnto; ++nUse) {
+      SCOPED_TRACE("planted " + std::to_string(row.kind) + ", use " +
+                   std::to_string(nUse));
+      ScratchDir dir;
+      if (!Plant(dir, row.kind)) {
+        ASSERT_TRUE(IsWindows());
+        continue;
+      }
+      EXPECT_EQ(RunUse(static_cast<Use>(nUse), dir), row.aExpect[nUse]);
+      EXPECT_EQ(TestReadFile(dir.Path("target.txt")), "target");
+      EXPECT_EQ(PlatGetFileKind(dir.Path("absent.txt")), kPlatMissing);
+    }
+  }
+}
+
+// The replace refuses a link or anything irregular on either side, and a
+// source with a second name; neither side changes.
+TEST(PlatformSpecialFiles, ReplaceTakesOnlyRegularFiles) {
+  struct {
+    bool bAtIsSource;
+    Planted kind;
+    int nExpect;
+  } const aCases[] = {
+      {false, kRegular, kPlatReplaced},
+      {false, kNothing, kPlatReplaced},
+      {false, kFolder, kPlatNotRegular},
+      {false, kFifo, kPlatNotRegular},
+      {false, kLinkToFile, kPlatNotRegular},
+      {false, kDangling, kPlatNotRegular},
+      {true, kRegular, kPlatReplaced},
+      {true, kNothing, kPlatReplaceFailed},
+      {true, kFifo, kPlatNotRegular},
+      {true, kLinkToFile, kPlatNotRegular},
+      {true, kHardLink, kPlatNotRegular},
+  };
+  for (const auto& row : aCases) {
+    SCOPED_TRACE(std::string(row.bAtIsSource ? "source " : "target ") +
+                 std::to_string(row.kind));
+    ScratchDir dir;
+    if (!Plant(dir, row.kind)) {
+      ASSERT_TRUE(IsWindows());
+      continue;
+    }
+    std::string strOther = dir.Path(row.bAtIsSource ? "old.ini" : "new.ini");
+    ASSERT_TRUE(TestWriteFile(strOther, "other"));
+    std::string strAt = dir.Path("at");
+    EXPECT_EQ(row.bAtIsSource ? PlatReplaceFile(strAt, strOther)
+                              : PlatReplaceFile(strOther, strAt),
+              row.nExpect);
+    EXPECT_EQ(TestReadFile(dir.Path("target.txt")), "target");
+    EXPECT_EQ(PlatGetFileKind(dir.Path("absent.txt")), kPlatMissing);
+    if (row.nExpect != kPlatReplaced) {
+      EXPECT_EQ(TestReadFile(strOther), "other");
+    }
+  }
+}
+
+// Folder.ini keeps everything that getfacl and getfattr show, through a
+// replace by a file made with other owner, mode and attributes.
+TEST(PlatformSpecialFiles, ReplaceKeepsOwnerModeAclAndAttributes) {
+  const std::string kBinary("\x01\0v", 3);
+  struct {
+    bool bOwner, bAcl, bFolderDefaultAcl, bStaleXattr;
+    fs::perms perms;
+  } const aCases[] = {
+      {true, true, false, false,
+       fs::perms::owner_read | fs::perms::owner_write},
+      {false, false, true, true, fs::perms::owner_read},
+      {true, false, false, true,
+       fs::perms::owner_all | fs::perms::set_gid | fs::perms::others_read},
+  };
+  for (const auto& row : aCases) {
+    ScratchDir dir;
+    std::string strDst = dir.Path("Folder.ini");
+    std::string strSrc = dir.Path("Folder.ini.new");
+    ASSERT_TRUE(TestWriteFile(strDst, "old"));
+    if (!TestSetXattr(strDst, "user.rav", kBinary))
+      GTEST_SKIP() << "no extended attributes here";
+    if (row.bOwner && !TestSetOwner(strDst, 1234, 5678))
+      GTEST_SKIP() << "giving a file away needs root";
+    fs::permissions(strDst, row.perms);
+    ASSERT_TRUE(!row.bAcl || TestSetAcl(strDst, false, 4321));
+    ASSERT_TRUE(!row.bFolderDefaultAcl || TestSetAcl(dir.strRoot, true, 4321));
+    ASSERT_TRUE(TestWriteFile(strSrc, "new"));
+    ASSERT_TRUE(!row.bStaleXattr || TestSetXattr(strSrc, "user.stale", "s"));
+    std::string strBefore = TestDescribeFile(strDst);
+    EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatReplaced);
+    EXPECT_EQ(TestReadFile(strDst), "new");
+    EXPECT_EQ(TestDescribeFile(strDst), strBefore);
+  }
+}
+
+TEST(PlatformSpecialFiles, ReadFaultsGiveTheirCodes) {
+  ScratchDir dir;
+  std::string strPath = dir.Path("Folder.ini");
+  ASSERT_TRUE(TestWriteFile(strPath, "x"));
+  for (int nCall : {kFaultRead, kFaultBusy}) {
+    PlatSetFault(nCall, "Folder.ini", 0, 1);
+    std::string strData = "untouched";
+    EXPECT_EQ(PlatReadFile(strPath, strData),
+              nCall == kFaultRead ? kPlatReadFailed : kPlatReadBusy);
+    EXPECT_EQ(strData, "untouched");
+    EXPECT_EQ(PlatReadFile(strPath, strData), kPlatReadOk);
+    PlatResetFaults(true);
+  }
+}
+
+// A character the console charset lacks becomes "?"; the rest of the line
+// still converts (the locale's charset is UTF-8 here).
+TEST(PlatformProcess, ConsoleConvertsCharacterByCharacter) {
+  struct {
+    std::string strCp932, strExpect;
+  } const aCases[] = {
+      {"abc\n", "abc\n"},
+      {"Aテスト", u8"Aテスト"},
+      {"A\x85\x40"
+       "B",
+       "A?B"},
+      {"あ\x85\x40い", u8"あ?い"},
+      {"\x81\n", "?\n"},
+      {"x\x82", "x?"},
+  };
+  for (const auto& row : aCases) {
+    std::string strOut;
+    if (!TestCaptureConsole(row.strCp932, strOut))
+      GTEST_SKIP() << "standard output cannot be redirected here";
+    EXPECT_EQ(strOut, row.strExpect) << row.strExpect;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A file that another holder keeps open without sharing is busy, not missing
+// or failed, and still counts as a regular file (the kind questions must not
+// meet the sharing); it reads again once released.
+TEST(PlatformSharing, HeldFileIsBusyUntilReleased) {
+  ScratchDir dir;
+  std::string strPath = dir.Path("Folder.ini");
+  ASSERT_TRUE(TestWriteFile(strPath, "old"));
+  if (!TestHoldFile(strPath, 20000)) GTEST_SKIP() << "files cannot be held";
+  std::string strData = "untouched";
+  EXPECT_EQ(PlatReadFile(strPath, strData), kPlatReadBusy);
+  EXPECT_EQ(strData, "untouched");
+  EXPECT_TRUE(PlatIsRegularFile(strPath));
+  EXPECT_EQ(PlatGetFileKind(strPath), kPlatFile);
+  TestReleaseHeldFiles();
+  EXPECT_EQ(PlatReadFile(strPath, strData), kPlatReadOk);
+  EXPECT_EQ(strData, "old");
+}
+
+TEST(PlatformSharing, CreateLeavesAnExistingFileAlone) {
+  ScratchDir dir;
+  std::string strPath = dir.Path("Folder.ini.new");
+  ASSERT_TRUE(TestWriteFile(strPath, "left over"));
+  PlatFile* pFile = PlatCreateFile(strPath);
+  EXPECT_EQ(pFile, nullptr);
+  if (pFile != nullptr) PlatClose(pFile);
+  EXPECT_EQ(TestReadFile(strPath), "left over");
+}
+
+// The NUL device, in any folder, has the attributes of a file; only its
+// handle tells it is none, and every call refuses it.
+TEST(PlatformSharing, TheNulDeviceIsNoFile) {
+  if (!IsWindows()) GTEST_SKIP() << "no DOS device names";
+  ScratchDir dir;
+  std::string strFile = dir.Path("Folder.ini");
+  std::string strDevice = dir.Path("NUL");
+  ASSERT_TRUE(TestWriteFile(strFile, "old"));
+  std::string strData = "untouched";
+  EXPECT_FALSE(PlatIsRegularFile(strDevice));
+  EXPECT_EQ(PlatReadFile(strDevice, strData), kPlatReadFailed);
+  EXPECT_EQ(strData, "untouched");
+  PlatFile* pFile = PlatOpenAppend(strDevice);
+  EXPECT_EQ(pFile, nullptr);
+  if (pFile != nullptr) PlatClose(pFile);
+  EXPECT_FALSE(PlatCopyFile(strDevice, strFile));
+  EXPECT_FALSE(PlatCopyFile(strFile, strDevice));
+  EXPECT_EQ(PlatReplaceFile(strFile, strDevice), kPlatNotRegular);
+  EXPECT_EQ(TestReadFile(strFile), "old");
+}
+
+// An existing Folder.ini is replaced by ReplaceFileA, which keeps the old
+// file's security and attributes and needs write access to it: a read-only
+// one is refused (a move would have replaced it under Wine) and both files
+// stay as they were, for the caller's copy to try.
+TEST(PlatformSharing, ReplaceOfAnExistingFileKeepsToTheOldFile) {
+  if (!IsWindows()) GTEST_SKIP() << "rename replaces a read-only file";
+  ScratchDir dir;
+  std::string strDst = dir.Path("Folder.ini");
+  std::string strSrc = dir.Path("Folder.ini.new");
+  ASSERT_TRUE(TestWriteFile(strDst, "old") && TestWriteFile(strSrc, "new"));
+  fs::permissions(strDst, fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatRefused);
+  EXPECT_EQ(TestReadFile(strDst), "old");
+  EXPECT_EQ(TestReadFile(strSrc), "new");
+  EXPECT_EQ(fs::status(strDst).permissions() & fs::perms::owner_write,
+            fs::perms::none);
 }
 
 }  // namespace

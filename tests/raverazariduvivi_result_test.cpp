@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "commonproc.h"
+#include "platform/platform.h"
+#include "testutil.h"
+
 namespace {
 
 struct RecordCase {
@@ -34,6 +40,85 @@ TEST(SetResultLog, FormsSixFields) {
     EXPECT_EQ(SetResultLog(c.nType, c.nResult, c.nAccess, c.pszUser, c.pszLib,
                            c.pszCab, c.pszMsg),
               c.pszWant);
+}
+
+// Runs each test in a scratch current directory and puts the old one back.
+class ResultFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PlatResetFaults(false);
+    pathOld = std::filesystem::current_path();
+    std::filesystem::current_path(dir.strRoot);
+  }
+  void TearDown() override {
+    PlatResetFaults(false);
+    std::filesystem::current_path(pathOld);
+  }
+  int Open() {
+    std::string strName;
+    return LogOpen("20261208000000", "2026/12/08 00:00:00", "cmd", strName);
+  }
+  std::string Written() const {
+    return TestReadFile(dir.Path("result20261208000000.txt"));
+  }
+  ScratchDir dir;
+  std::filesystem::path pathOld;
+};
+
+// The header is the whole record of what was asked: a header that cannot be
+// written fails the run before anything is changed.
+TEST_F(ResultFile, EveryHeaderLineMustBeWritten) {
+  for (int nSkip = 0; nSkip < 4; ++nSkip) {
+    PlatSetFault(kFaultWrite, "txt", nSkip, 1);
+    EXPECT_EQ(Open(), -2) << nSkip;
+    EXPECT_TRUE(ResultWriteFailed());
+  }
+  PlatResetFaults(false);
+  EXPECT_EQ(Open(), 1);
+  EXPECT_FALSE(ResultWriteFailed());
+  LogClose();
+}
+
+// A record that cannot be written, or a close that fails, is remembered,
+// and the cabinet in hand counts as an error even when its change worked.
+TEST_F(ResultFile, FailedWritesAreRememberedAndCountTheCabinetAsFailed) {
+  for (int nCall : {kFaultWrite, kFaultClose}) {
+    g_nTargetCabinetCount = g_nSuccessCabinetCount = g_nErrorCabinetCount = 0;
+    ASSERT_EQ(Open(), 1);
+    EXPECT_EQ(LogOut("ADD,OK,W,taro,L/C,"), 1);
+    CountCabinet(true);
+    PlatSetFault(nCall, "txt", 0, 1);
+    EXPECT_EQ(LogOut("ADD,OK,R,taro,L/C2,"), nCall == kFaultWrite ? 0 : 1);
+    CountCabinet(true);
+    EXPECT_EQ(ResultWriteFailed(), nCall == kFaultWrite);
+    EXPECT_EQ(LogClose(), nCall == kFaultWrite ? -1 : 1);
+    EXPECT_TRUE(ResultWriteFailed());
+    EXPECT_EQ(g_nSuccessCabinetCount, nCall == kFaultWrite ? 1 : 2);
+  }
+}
+
+// The current directory may be 259 bytes long, not one more.
+TEST_F(ResultFile, CurrentDirectoryUpTo259Bytes) {
+  std::string strDir;
+  ASSERT_TRUE(PlatGetCurrentDirectory(strDir));
+  while (strDir.size() < 259) {
+    std::string strName(std::min<size_t>(100, 259 - strDir.size() - 1), 'd');
+    strDir = JoinPath(strDir, strName);
+    // CreateDirectoryA stops at 248 bytes: a Windows current directory
+    // cannot come near the limit.
+    if (!PlatMakeDirectory(strDir))
+      GTEST_SKIP() << "no folder path of 259 bytes here";
+  }
+  for (const std::string& strTry : {strDir, JoinPath(strDir, "e")}) {
+    // Past MAX_PATH the ANSI Windows API makes no folder: no such current
+    // directory can occur there.
+    if (strTry.size() > 259 && !PlatMakeDirectory(strTry)) continue;
+    std::filesystem::current_path(strTry);
+    std::string strGot;
+    bool bUsable = GetUsableCurrentDirectory(strGot);
+    EXPECT_EQ(bUsable, strTry.size() == 259) << strTry.size();
+  }
+  std::filesystem::current_path(dir.strRoot);
 }
 
 }  // namespace

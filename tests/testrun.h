@@ -1,8 +1,31 @@
 // Running the built tool from a test (testrun_*.cpp).
+//
+// Results of TestRunTool:
+//   0 to 255          the tool's exit code
+//   kTestRunFailed    the tool cannot be run
+//   kTestRunTimedOut  the tool was still running at the timeout and was
+//                     killed
+//   kTestRunSignal-N  the tool was killed by signal N (POSIX)
 #pragma once
 
 #include <string>
 #include <vector>
+
+constexpr int kTestRunFailed = -1000;
+constexpr int kTestRunTimedOut = -1001;
+constexpr int kTestRunSignal = -2000;
+
+// What a run adds to the plain one.
+struct TestRunOptions {
+  // "NAME=value" entries in CP932, converted like the arguments, added to
+  // (or replacing in) the tool's environment.
+  std::vector<std::string> vEnv;
+  // The largest file the tool may write, in bytes (POSIX RLIMIT_FSIZE); -1
+  // for no limit.
+  long long nFileSizeLimit = -1;
+  // Seconds after which a run that hangs is killed (POSIX).
+  unsigned nTimeoutSeconds = 30;
+};
 
 // Returns the tool's path (from RAV_TOOL) in the platform's form.
 std::string TestToolPath();
@@ -14,7 +37,15 @@ std::string TestCommandLine(const std::string& strExe,
                             const std::vector<std::string>& vArgs);
 
 // Runs the tool with CP932 arguments in the folder strCwd, waits for it and
-// returns its exit code (0 to 255), or -1000 when it cannot be run.
-// strOutput receives its standard output as CP932 text with LF line ends.
+// returns its result (see above). strOutput receives its standard output as
+// CP932 text with LF line ends.
 int TestRunTool(const std::vector<std::string>& vArgs,
                 const std::string& strCwd, std::string& strOutput);
+
+// The same with the options.
+int TestRunTool(const std::vector<std::string>& vArgs,
+                const std::string& strCwd, std::string& strOutput,
+                const TestRunOptions& options);
+
+// Returns true where the options' file-size limit and timeout act (POSIX).
+bool TestRunHasLimits();

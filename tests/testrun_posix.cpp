@@ -1,11 +1,13 @@
 // Runs the tool as a child process on POSIX systems.
-#include <iconv.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
+#include "testfs.h"
 #include "testrun.h"
 #include "testutil.h"
 
@@ -24,11 +26,29 @@ std::string ReadAll(int fd) {
   }
 }
 
-// Runs in the child between fork and exec.
+// Applies the options that act on the process itself. The timeout is an
+// alarm, which survives exec and kills the tool with SIGALRM.
+bool ApplyLimits(const TestRunOptions& options) {
+  if (options.nFileSizeLimit >= 0) {
+    rlim_t nLimit = static_cast<rlim_t>(options.nFileSizeLimit);
+    struct rlimit rl = {nLimit, nLimit};
+    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) return false;
+  }
+  alarm(options.nTimeoutSeconds);
+  return true;
+}
+
+// Runs in the child between fork and exec; vEnv holds the options'
+// environment entries, already converted.
 [[noreturn]] void ExecChild(int fdOut, const std::string& strCwd,
-                            std::vector<std::string>& vArgv) {
+                            std::vector<std::string>& vArgv,
+                            std::vector<std::string>& vEnv,
+                            const TestRunOptions& options) {
   if (dup2(fdOut, STDOUT_FILENO) < 0 || chdir(strCwd.c_str()) != 0) _exit(127);
-  setenv("LC_ALL", "C.UTF-8", 1);
+  if (setenv("LC_ALL", "C.UTF-8", 1) != 0) _exit(127);
+  for (std::string& strEntry : vEnv)
+    if (putenv(strEntry.data()) != 0) _exit(127);
+  if (!ApplyLimits(options)) _exit(127);
   std::vector<char*> vPtrs;
   for (std::string& strArg : vArgv) vPtrs.push_back(strArg.data());
   vPtrs.push_back(nullptr);
@@ -39,19 +59,15 @@ std::string ReadAll(int fd) {
 // The child's arguments in UTF-8, as a shell in a UTF-8 locale passes them.
 std::vector<std::string> ChildArgv(const std::vector<std::string>& vArgs) {
   std::vector<std::string> vArgv{TestToolPath()};
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  for (const std::string& strArg : vArgs) {
-    std::string strOut(strArg.size() * 3 + 1, '\0');
-    char* pIn = const_cast<char*>(strArg.data());
-    size_t nIn = strArg.size();
-    char* pOut = strOut.data();
-    size_t nOut = strOut.size();
-    iconv(cd, &pIn, &nIn, &pOut, &nOut);
-    strOut.resize(strOut.size() - nOut);
-    vArgv.push_back(strOut);
-  }
-  iconv_close(cd);
+  for (const std::string& strArg : vArgs) vArgv.push_back(TestToNative(strArg));
   return vArgv;
+}
+
+int ExitResult(int nStatus) {
+  if (WIFEXITED(nStatus)) return WEXITSTATUS(nStatus);
+  if (!WIFSIGNALED(nStatus)) return kTestRunFailed;
+  return WTERMSIG(nStatus) == SIGALRM ? kTestRunTimedOut
+                                      : kTestRunSignal - WTERMSIG(nStatus);
 }
 
 }  // namespace
@@ -63,14 +79,23 @@ std::string TestToolPath() {
 
 int TestRunTool(const std::vector<std::string>& vArgs,
                 const std::string& strCwd, std::string& strOutput) {
+  return TestRunTool(vArgs, strCwd, strOutput, TestRunOptions());
+}
+
+int TestRunTool(const std::vector<std::string>& vArgs,
+                const std::string& strCwd, std::string& strOutput,
+                const TestRunOptions& options) {
   std::vector<std::string> vArgv = ChildArgv(vArgs);
+  std::vector<std::string> vEnv;
+  for (const std::string& strEntry : options.vEnv)
+    vEnv.push_back(TestToNative(strEntry));
   int fds[2];
-  if (pipe(fds) != 0) return -1000;
+  if (pipe(fds) != 0) return kTestRunFailed;
   pid_t pid = fork();
-  if (pid < 0) return -1000;
+  if (pid < 0) return kTestRunFailed;
   if (pid == 0) {
     close(fds[0]);
-    ExecChild(fds[1], strCwd, vArgv);
+    ExecChild(fds[1], strCwd, vArgv, vEnv, options);
   }
   close(fds[1]);
   // The child runs in a UTF-8 locale, so its console text converts back to
@@ -78,6 +103,9 @@ int TestRunTool(const std::vector<std::string>& vArgs,
   strOutput = TestUtf8ToCp932(ReadAll(fds[0]));
   close(fds[0]);
   int nStatus = 0;
-  if (waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus)) return -1000;
-  return WEXITSTATUS(nStatus);
+  while (waitpid(pid, &nStatus, 0) != pid)
+    if (errno != EINTR) return kTestRunFailed;
+  return ExitResult(nStatus);
 }
+
+bool TestRunHasLimits() { return true; }

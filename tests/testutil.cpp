@@ -42,6 +42,8 @@ bool TestWriteFile(const std::string& strPath, const std::string& strData) {
   size_t nCut = LastSeparator(strPath);
   if (nCut != std::string::npos && !TestMakeDirs(strPath.substr(0, nCut)))
     return false;
+  // PlatCreateFile makes only new files; a test may rewrite one.
+  if (PlatIsRegularFile(strPath)) TestRemoveTree(strPath);
   PlatFile* pFile = PlatCreateFile(strPath);
   if (pFile == nullptr) return false;
   bool bWritten = PlatWrite(pFile, strData);

@@ -62,3 +62,36 @@ void TestDeleteAppPathsKey();
 // Where a text file stands in for the registry (POSIX), makes strText that
 // file and returns true; returns false where the registry is real.
 bool TestWriteRegistryExport(const std::string& strText);
+
+// ---- Owner, attributes, console (testplat_*.cpp) ----------------------------
+// Each returns false (or "") where the platform has no such thing (Windows),
+// so the test skips.
+
+// Sets owner and group of the name itself (a link is not followed).
+bool TestSetOwner(const std::string& strPath, unsigned nUid, unsigned nGid);
+
+// Sets the extended attribute strName of the name itself.
+bool TestSetXattr(const std::string& strPath, const std::string& strName,
+                  const std::string& strValue);
+
+// Gives a file an access ACL, or a folder a default ACL, that lets the user
+// nUid read and write.
+bool TestSetAcl(const std::string& strPath, bool bDefault, unsigned nUid);
+
+// Describes the name itself: type and permission bits, owner and group, then
+// every extended attribute (ACLs included) as name=hex value, one a line in
+// name order. "" when it cannot.
+std::string TestDescribeFile(const std::string& strPath);
+
+// Writes strText with PlatWriteConsole while standard output goes to a file,
+// and gives what arrived there in strOut.
+bool TestCaptureConsole(const std::string& strText, std::string& strOut);
+
+// Opens the file without sharing and keeps it open for nMilliseconds on a
+// background thread, as a server process would; returns false where files
+// cannot be held (POSIX).
+bool TestHoldFile(const std::string& strPath, int nMilliseconds);
+
+// Closes every file that TestHoldFile still holds and waits for its holder
+// to end; call it before the held file's folder goes away.
+void TestReleaseHeldFiles();

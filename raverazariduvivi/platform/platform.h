@@ -33,23 +33,38 @@ char PlatPathSeparator();
 
 // ---- File system ------------------------------------------------------
 
-// Returns kPlatMissing, kPlatFile or kPlatDir for the path.
+// Returns kPlatMissing, kPlatFile or kPlatDir for the path (links are
+// followed).
 int PlatGetFileKind(const std::string& strPath);
 
-// Returns true iff the file can be opened for reading (a directory cannot).
-bool PlatCanOpenForRead(const std::string& strPath);
+// Returns true iff a regular file stands at the path itself: not a link (or
+// other reparse point), folder, FIFO, socket or device.
+bool PlatIsRegularFile(const std::string& strPath);
 
-// Reads the whole file in binary into strData. Returns 1 on success, 0 when
-// nothing exists at the path, -1 when it cannot be opened or read.
+// Result codes of PlatReadFile:
+constexpr int kPlatReadOk = 1;       // strData holds every byte of the file
+constexpr int kPlatReadMissing = 0;  // nothing exists at the path
+constexpr int kPlatReadFailed = -1;  // cannot be opened or read, or is no
+                                     // regular file (a FIFO, a device)
+constexpr int kPlatReadBusy = -2;    // another process holds the file open
+                                     // without sharing; worth retrying
+
+// Reads the whole file in binary into strData (left alone on failure). A
+// link is followed; the open never blocks, so a FIFO or a device where the
+// file should be is kPlatReadFailed at once.
 int PlatReadFile(const std::string& strPath, std::string& strData);
 
 // An open file for writing; opaque to the core.
 struct PlatFile;
 
-// Creates (or truncates) a file for writing. Returns nullptr on failure.
+// Creates a new, empty file for writing. Fails when anything already stands
+// at the path, a link included, so that nothing is ever written through a
+// planted link. Returns nullptr on failure.
 PlatFile* PlatCreateFile(const std::string& strPath);
 
-// Opens a file for appending, creating it when missing. nullptr on failure.
+// Opens a regular file for appending, creating it when missing. A link, a
+// FIFO, a folder or a device at the path is refused without blocking.
+// nullptr on failure.
 PlatFile* PlatOpenAppend(const std::string& strPath);
 
 // Writes all bytes. Returns true iff every byte was written.
@@ -62,19 +77,26 @@ bool PlatSync(PlatFile* pFile);
 // the close both succeeded; the handle is gone either way.
 bool PlatClose(PlatFile* pFile);
 
-// Copies src over dst (dst is overwritten). Returns true on success.
+// Copies the regular file src over the regular file dst (dst is
+// overwritten in place, or created). A link or any other kind of file at
+// either path fails the copy. Returns true on success.
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst);
 
-// Deletes a file. Returns true on success.
+// Deletes the name (a link itself, never its target). Returns true on
+// success.
 bool PlatDeleteFile(const std::string& strPath);
 
 // Result codes of PlatReplaceFile:
 constexpr int kPlatReplaced = 1;  // dst now holds src's content, src is gone
 constexpr int kPlatRefused = 0;   // the system refused an atomic replace
 constexpr int kPlatReplaceFailed = -1;  // any other failure
+constexpr int kPlatNotRegular = -2;     // src or dst is no regular file (a
+                                        // link, FIFO, folder): nothing done
 
-// Replaces dst by src in one atomic step, keeping dst's owner, permissions
-// and attributes. After a crash dst holds either its old or its new content.
+// Replaces dst by src in one atomic step, keeping dst's owner, group,
+// permissions, access-control list and extended attributes (taken over by
+// descriptor, never by path). After a crash dst holds either its old or its
+// new content.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst);
 
 // Creates one directory. Returns true on success.
@@ -98,11 +120,11 @@ void PlatSleep(int nMilliseconds);
 // or over-long value then comes back empty), 0 when it cannot be opened.
 int PlatReadAppPathsKey(std::string& strDefault, std::string& strVersion);
 
-// Reads one value of a private-profile INI file, with the lookup rules of
-// the Windows private-profile reader (see profile_reader.h for the POSIX
-// implementation and its rules). Stores at most nSize - 1 bytes and a NUL
-// into pBuffer and returns the count of bytes stored; the default comes
-// back when the file, the section or the key is missing.
+// Reads one value of Tenbo2Lib.ini with the system's private-profile reader
+// (the POSIX backend uses profile_reader.h). Stores at most nSize - 1 bytes
+// and a NUL into pBuffer and returns the count of bytes stored; the default
+// comes back when the file, the section or the key is missing, and also,
+// on Windows, when the file cannot be read.
 unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
                                      const char* pszDefault, char* pBuffer,
                                      unsigned nSize,
@@ -110,9 +132,14 @@ unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
 
 // ---- Process -------------------------------------------------------------
 
+// Prepares the process before anything else runs: a write beyond the
+// file-size limit becomes a failing write instead of ending the process.
+void PlatInitProcess();
+
 // Takes the named system-wide single-instance lock and keeps it until the
 // process ends. Returns 1 when this process holds it, 0 when another process
-// does or the lock cannot be had.
+// does or the lock cannot be had. Never waits; a lock left by a process that
+// has ended never blocks.
 int PlatAcquireSingleInstance(const char* pszName);
 
 // Result codes of PlatIsAdministrator:
@@ -134,8 +161,9 @@ std::vector<std::string> PlatGetArguments(int argc, char** argv);
 // Returns the whole command line as the process received it, in CP932.
 std::string PlatGetCommandLine(int argc, char** argv);
 
-// Writes CP932 text to standard output, converted for the console, and
-// flushes. Returns true on success.
+// Writes CP932 text to standard output, converted for the console
+// character by character (only a character that the console cannot show is
+// replaced), and flushes. Returns true on success.
 bool PlatWriteConsole(const std::string& strText);
 
 // ---- Code page -----------------------------------------------------------
@@ -151,7 +179,9 @@ unsigned PlatLowerChar(unsigned nChar);
 // ---- Fault injection (tests) ----------------------------------------------
 
 // The system calls that a test can make fail. A faulty call does nothing and
-// fails the way the real call would: nullptr, false, or for PlatReplaceFile
+// fails the way the real call would: nullptr, false, kPlatReadFailed
+// (kFaultRead) or kPlatReadBusy (kFaultBusy) for PlatReadFile, or for
+// PlatReplaceFile
 // kPlatReplaceFailed (kFaultReplace, a failure worth retrying) or
 // kPlatRefused (kFaultRefuse, which sends the caller to its copy-and-delete
 // fallback). A faulty PlatClose still closes the file. A copy or a replace
@@ -164,7 +194,9 @@ constexpr int kFaultCopy = 4;     // PlatCopyFile
 constexpr int kFaultDelete = 5;   // PlatDeleteFile
 constexpr int kFaultReplace = 6;  // PlatReplaceFile gives kPlatReplaceFailed
 constexpr int kFaultRefuse = 7;   // PlatReplaceFile gives kPlatRefused
-constexpr int kFaultCount = 8;
+constexpr int kFaultRead = 8;     // PlatReadFile gives kPlatReadFailed
+constexpr int kFaultBusy = 9;     // PlatReadFile gives kPlatReadBusy
+constexpr int kFaultCount = 10;
 
 // Makes call nCall on a path that ends in strPathEnd fail nTimes, after
 // nSkip such calls that succeed. nTimes 0 clears the fault.

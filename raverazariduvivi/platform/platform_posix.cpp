@@ -11,10 +11,13 @@
 #include <langinfo.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -63,6 +66,31 @@ std::string ConvertOrKeep(iconv_t hConv, const std::string& strIn) {
   return Convert(hConv, strIn, strOut) ? strOut : strIn;
 }
 
+// Returns the length of the CP932 character at nPos: 2 for a lead byte
+// with its trail byte, else 1.
+size_t CharLenAt(const std::string& str, size_t nPos) {
+  if (!PlatIsLeadByte(static_cast<unsigned char>(str[nPos])) ||
+      nPos + 1 >= str.size())
+    return 1;
+  unsigned char chTrail = static_cast<unsigned char>(str[nPos + 1]);
+  return chTrail >= 0x40 && chTrail <= 0xFC && chTrail != 0x7F ? 2 : 1;
+}
+
+// Converts CP932 text one character at a time, so that a character the
+// target charset lacks becomes "?" and the rest still converts. Without a
+// converter the text stays as it is.
+std::string ConvertEachChar(iconv_t hConv, const std::string& strIn) {
+  if (hConv == kNoConv) return strIn;
+  std::string strOut;
+  for (size_t nPos = 0; nPos < strIn.size();) {
+    size_t nLen = CharLenAt(strIn, nPos);
+    std::string strChar;
+    strOut += Convert(hConv, strIn.substr(nPos, nLen), strChar) ? strChar : "?";
+    nPos += nLen;
+  }
+  return strOut;
+}
+
 // A locale without a real charset (the C locale says ASCII) still gets
 // UTF-8: ASCII cannot hold the Japanese messages, and terminals speak UTF-8.
 std::string ReadLocaleCharset() {
@@ -89,26 +117,54 @@ std::string PathFromNative(const std::string& strNative) {
   return ConvertOrKeep(hConv, strNative);
 }
 
-// Reads a whole file by its native path: 1 read, 0 missing, -1 failure.
-int ReadNativeFile(const std::string& strNative, std::string& strData) {
-  int nFd = open(strNative.c_str(), O_RDONLY | O_CLOEXEC);
-  if (nFd < 0) return errno == ENOENT || errno == ENOTDIR ? 0 : -1;
-  struct stat st;
-  bool bOk = fstat(nFd, &st) == 0 && !S_ISDIR(st.st_mode);
-  std::string strRead;
+// Flags for opening a file that must be regular: O_NONBLOCK keeps open from
+// waiting on a FIFO without a partner or on a device, and changes nothing for
+// a regular file; O_NOCTTY keeps a terminal from becoming ours.
+const int kNoWait = O_NONBLOCK | O_NOCTTY;
+
+// open, again when a signal interrupts it; -1 with errno on failure.
+int OpenNative(const std::string& strNative, int nFlags, mode_t nMode = 0) {
+  int nFd;
+  do {
+    nFd = open(strNative.c_str(), nFlags | O_CLOEXEC, nMode);
+  } while (nFd < 0 && errno == EINTR);
+  return nFd;
+}
+
+// Tells whether the descriptor is a regular file; st gets its metadata.
+bool IsRegularFd(int nFd, struct stat& st) {
+  return fstat(nFd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Closes a descriptor whose work has failed already or that was only read:
+// the answer no longer depends on close.
+void Discard(int nFd) { static_cast<void>(close(nFd)); }
+
+// Appends everything up to the end of the file to strOut.
+bool ReadToEnd(int nFd, std::string& strOut) {
   char szBuf[65536];
-  while (bOk) {
+  for (;;) {
     ssize_t nRead = read(nFd, szBuf, sizeof szBuf);
     if (nRead < 0 && errno == EINTR) continue;
-    if (nRead <= 0) {
-      bOk = nRead == 0;
-      break;
-    }
-    strRead.append(szBuf, static_cast<size_t>(nRead));
+    if (nRead <= 0) return nRead == 0;
+    strOut.append(szBuf, static_cast<size_t>(nRead));
   }
+}
+
+// Reads a whole regular file by its native path (a link is followed) and
+// gives PlatReadFile's code.
+int ReadNativeFile(const std::string& strNative, std::string& strData) {
+  int nFd = OpenNative(strNative, O_RDONLY | kNoWait);
+  if (nFd < 0)
+    return errno == ENOENT || errno == ENOTDIR ? kPlatReadMissing
+                                               : kPlatReadFailed;
+  struct stat st;
+  std::string strRead;
+  bool bOk = IsRegularFd(nFd, st) && ReadToEnd(nFd, strRead);
   if (close(nFd) != 0) bOk = false;
-  if (bOk) strData = strRead;
-  return bOk ? 1 : -1;
+  if (!bOk) return kPlatReadFailed;
+  strData.swap(strRead);
+  return kPlatReadOk;
 }
 
 bool WriteAll(int nFd, const char* pData, size_t nLen) {
@@ -122,39 +178,50 @@ bool WriteAll(int nFd, const char* pData, size_t nLen) {
   return true;
 }
 
+// Opens a regular file for writing. A link at the path is never followed
+// and anything but a regular file is refused without waiting: the result
+// file and the trace log go to a current folder that others may share.
 PlatFile* OpenForWrite(const std::string& strPath, int nFlags) {
   if (PlatFaultHit(kFaultCreate, strPath)) return nullptr;
-  int nFd = open(NativePath(strPath).c_str(),
-                 O_WRONLY | O_CREAT | O_CLOEXEC | nFlags, 0666);
+  int nFd =
+      OpenNative(NativePath(strPath),
+                 O_WRONLY | O_CREAT | O_NOFOLLOW | kNoWait | nFlags, 0666);
   if (nFd < 0) return nullptr;
-  return new PlatFile{nFd, strPath};
+  struct stat st;
+  if (IsRegularFd(nFd, st)) return new PlatFile{nFd, strPath};
+  Discard(nFd);
+  return nullptr;
 }
 
-// Copies the open source into the open destination; true iff every byte
-// arrived and is on the disk.
-bool CopyBytes(int nSrc, int nDst) {
+// Copies the open source of nSize bytes into the open destination; true iff
+// every byte arrived and is on the disk. A read that ends before nSize (a
+// sick disk) fails the copy rather than leaving the destination short.
+bool CopyBytes(int nSrc, int nDst, off_t nSize) {
   char szBuf[65536];
+  off_t nCopied = 0;
   for (;;) {
     ssize_t nRead = read(nSrc, szBuf, sizeof szBuf);
     if (nRead < 0 && errno == EINTR) continue;
     if (nRead < 0) return false;
-    if (nRead == 0) return fsync(nDst) == 0;
+    if (nRead == 0) return nCopied == nSize && fsync(nDst) == 0;
     if (!WriteAll(nDst, szBuf, static_cast<size_t>(nRead))) return false;
+    nCopied += nRead;
   }
 }
 
-// Opens the copy's destination emptied. It is truncated only once it is known
-// not to be the source itself, which O_TRUNC would wipe out. -1 on failure.
+// Opens the copy's destination emptied: a regular file, created when
+// missing, never through a link. It is truncated only once it is known not
+// to be the source itself, which O_TRUNC would wipe out. -1 on failure.
 int OpenCopyTarget(const std::string& strNativeDst, const struct stat& stSrc) {
-  int nDst = open(strNativeDst.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC,
-                  stSrc.st_mode & 0777);
+  int nDst = OpenNative(strNativeDst, O_WRONLY | O_CREAT | O_NOFOLLOW | kNoWait,
+                        stSrc.st_mode & 0777);
   if (nDst < 0) return -1;
   struct stat st;
-  if (fstat(nDst, &st) == 0 &&
+  if (IsRegularFd(nDst, st) &&
       (st.st_dev != stSrc.st_dev || st.st_ino != stSrc.st_ino) &&
       ftruncate(nDst, 0) == 0)
     return nDst;
-  static_cast<void>(close(nDst));  // the copy has failed already
+  Discard(nDst);
   return -1;
 }
 
@@ -165,35 +232,158 @@ bool SyncFolderOf(const std::string& strNative) {
   std::string strFolder = nCut == std::string::npos
                               ? "."
                               : strNative.substr(0, nCut == 0 ? 1 : nCut);
-  int nFd = open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int nFd = OpenNative(strFolder, O_RDONLY | O_DIRECTORY);
   if (nFd < 0) return false;
   bool bOk = fsync(nFd) == 0 || errno == EINVAL;
   return close(nFd) == 0 && bOk;
 }
 
-// Gives the new file the old file's owner and mode. A refused owner change
-// (another user's file) is kPlatRefused: the caller's copy onto the old
-// file then keeps its owner.
-int TakeOverOwnerAndMode(int nFd, const struct stat& stOld) {
-  struct stat stNew;
-  if (fstat(nFd, &stNew) != 0 || !S_ISREG(stNew.st_mode))
-    return kPlatReplaceFailed;
-  if ((stNew.st_uid != stOld.st_uid || stNew.st_gid != stOld.st_gid) &&
-      fchown(nFd, stOld.st_uid, stOld.st_gid) != 0)
-    return errno == EPERM ? kPlatRefused : kPlatReplaceFailed;
-  if (fchmod(nFd, stOld.st_mode & 07777) != 0) return kPlatReplaceFailed;
+// The replace's answer to a side that cannot be opened: O_NOFOLLOW met a
+// link (ELOOP), or the system refuses, which the caller's copy onto the old
+// file may still get past.
+int ReplaceOpenError(int nErr) {
+  if (nErr == ELOOP) return kPlatNotRegular;
+  return nErr == EACCES || nErr == EPERM ? kPlatRefused : kPlatReplaceFailed;
+}
+
+// Opens one side of the replace read-only for its metadata, never through
+// a link and never waiting on a FIFO. -1 with nResult set on failure.
+int OpenReplaceSide(const std::string& strNative, struct stat& st,
+                    int& nResult) {
+  int nFd = OpenNative(strNative, O_RDONLY | O_NOFOLLOW | kNoWait);
+  if (nFd < 0) {
+    nResult = ReplaceOpenError(errno);
+    return -1;
+  }
+  bool bStat = fstat(nFd, &st) == 0;
+  if (bStat && S_ISREG(st.st_mode)) return nFd;
+  nResult = bStat ? kPlatNotRegular : kPlatReplaceFailed;
+  Discard(nFd);
+  return -1;
+}
+
+// Calls fnRead(pBuffer, nSize), a flistxattr or fgetxattr, with a buffer as
+// large as it asks for; again when the value grew in between. The extra byte
+// makes a grown value an ERANGE rather than a bare size query.
+template <typename ReadFn>
+bool ReadSized(ReadFn fnRead, std::string& strOut) {
+  for (;;) {
+    ssize_t nSize = fnRead(nullptr, 0);
+    if (nSize < 0) return false;
+    std::string strBuf(static_cast<size_t>(nSize) + 1, '\0');
+    nSize = fnRead(&strBuf[0], strBuf.size());
+    if (nSize < 0 && errno == ERANGE) continue;
+    if (nSize < 0) return false;
+    strBuf.resize(static_cast<size_t>(nSize));
+    strOut.swap(strBuf);
+    return true;
+  }
+}
+
+// Reads the names of a file's extended attributes; a file system without
+// them (ENOTSUP) has none.
+bool ListXattrs(int nFd, std::vector<std::string>& vNames) {
+  std::string strList;
+  if (!ReadSized([nFd](char* p, size_t n) { return flistxattr(nFd, p, n); },
+                 strList))
+    return errno == ENOTSUP;
+  for (size_t nPos = 0; nPos < strList.size();) {
+    size_t nEnd = strList.find('\0', nPos);
+    if (nEnd == std::string::npos) nEnd = strList.size();
+    vNames.push_back(strList.substr(nPos, nEnd - nPos));
+    nPos = nEnd + 1;
+  }
+  return true;
+}
+
+// Copies one attribute; an attribute removed meanwhile counts as copied.
+bool CopyXattr(int nOld, int nNew, const std::string& strName) {
+  std::string strValue;
+  if (!ReadSized(
+          [nOld, &strName](char* p, size_t n) {
+            return fgetxattr(nOld, strName.c_str(), p, n);
+          },
+          strValue))
+    return errno == ENODATA;
+  return fsetxattr(nNew, strName.c_str(), strValue.data(), strValue.size(),
+                   0) == 0;
+}
+
+// Makes the new file's extended attributes exactly the old file's: each of
+// the old one's set, any other removed (an access ACL inherited from the
+// folder's default ACL, say). POSIX ACLs are the attributes
+// system.posix_acl_*, so the ACL comes along; it is set after fchmod, so
+// that its mask is the group permission again. A refusal is kPlatRefused:
+// the caller's copy onto the old file keeps everything.
+int TakeOverXattrs(int nOld, int nNew) {
+  std::vector<std::string> vOld;
+  std::vector<std::string> vNew;
+  if (!ListXattrs(nOld, vOld) || !ListXattrs(nNew, vNew)) return kPlatRefused;
+  for (const std::string& strName : vOld)
+    if (!CopyXattr(nOld, nNew, strName)) return kPlatRefused;
+  for (const std::string& strName : vNew)
+    if (std::find(vOld.begin(), vOld.end(), strName) == vOld.end() &&
+        fremovexattr(nNew, strName.c_str()) != 0 && errno != ENODATA)
+      return kPlatRefused;
   return kPlatReplaced;
 }
 
-// Prepares the source for the rename: old owner and mode, data on disk.
+// Gives the new file the old file's owner and mode. A refused owner change
+// (another user's file) is kPlatRefused: the caller's copy onto the old
+// file then keeps its owner.
+int TakeOverOwnerAndMode(int nNew, const struct stat& stNew,
+                         const struct stat& stOld) {
+  if ((stNew.st_uid != stOld.st_uid || stNew.st_gid != stOld.st_gid) &&
+      fchown(nNew, stOld.st_uid, stOld.st_gid) != 0)
+    return errno == EPERM ? kPlatRefused : kPlatReplaceFailed;
+  if (fchmod(nNew, stOld.st_mode & 07777) != 0) return kPlatReplaceFailed;
+  return kPlatReplaced;
+}
+
+// Checks that the new file ended up with the old one's owner and mode.
+// Setting an ACL can change the group bits, and the system silently drops
+// the set-group-ID bit for a caller outside the group: then the copy onto
+// the old file has to keep them (kPlatRefused).
+int CheckOwnerAndMode(int nNew, const struct stat& stOld) {
+  struct stat st;
+  if (fstat(nNew, &st) != 0) return kPlatReplaceFailed;
+  bool bSame = st.st_uid == stOld.st_uid && st.st_gid == stOld.st_gid &&
+               (st.st_mode & 07777) == (stOld.st_mode & 07777);
+  return bSame ? kPlatReplaced : kPlatRefused;
+}
+
+// Gives the new file everything of the old file at strNativeDst that the
+// rename would lose: owner, group, mode, ACL, extended attributes, all by
+// descriptor.
+int TakeOverMetadata(int nNew, const struct stat& stNew,
+                     const std::string& strNativeDst) {
+  struct stat stOld;
+  int nResult = kPlatReplaced;
+  int nOld = OpenReplaceSide(strNativeDst, stOld, nResult);
+  if (nOld < 0) return nResult;
+  nResult = TakeOverOwnerAndMode(nNew, stNew, stOld);
+  if (nResult == kPlatReplaced) nResult = TakeOverXattrs(nOld, nNew);
+  if (nResult == kPlatReplaced) nResult = CheckOwnerAndMode(nNew, stOld);
+  Discard(nOld);
+  return nResult;
+}
+
+// Prepares the source for the rename: a regular file with no other name
+// (a planted hard link would keep the new content reachable elsewhere), the
+// old file's metadata when there is one, data on disk.
 int PrepareReplacement(const std::string& strNativeSrc,
-                       const struct stat* pOld) {
-  int nFd = open(strNativeSrc.c_str(), O_RDONLY | O_CLOEXEC);
-  if (nFd < 0) return kPlatReplaceFailed;
-  int nResult =
-      pOld != nullptr ? TakeOverOwnerAndMode(nFd, *pOld) : kPlatReplaced;
-  if (nResult == kPlatReplaced && fsync(nFd) != 0) nResult = kPlatReplaceFailed;
-  if (close(nFd) != 0 && nResult == kPlatReplaced) nResult = kPlatReplaceFailed;
+                       const std::string* pNativeDst) {
+  struct stat stNew;
+  int nResult = kPlatReplaced;
+  int nNew = OpenReplaceSide(strNativeSrc, stNew, nResult);
+  if (nNew < 0) return nResult;
+  if (stNew.st_nlink != 1) nResult = kPlatNotRegular;
+  if (nResult == kPlatReplaced && pNativeDst != nullptr)
+    nResult = TakeOverMetadata(nNew, stNew, *pNativeDst);
+  if (nResult == kPlatReplaced && fsync(nNew) != 0)
+    nResult = kPlatReplaceFailed;
+  if (close(nNew) != 0 && nResult == kPlatReplaced)
+    nResult = kPlatReplaceFailed;
   return nResult;
 }
 
@@ -333,22 +523,22 @@ int PlatGetFileKind(const std::string& strPath) {
   return S_ISDIR(st.st_mode) ? kPlatDir : kPlatFile;
 }
 
-// fopen of a directory succeeds for reading on Linux; Windows refuses it,
-// so a directory is checked for explicitly.
-bool PlatCanOpenForRead(const std::string& strPath) {
-  int nFd = open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC);
-  if (nFd < 0) return false;
+bool PlatIsRegularFile(const std::string& strPath) {
   struct stat st;
-  bool bFile = fstat(nFd, &st) == 0 && !S_ISDIR(st.st_mode);
-  return close(nFd) == 0 && bFile;
+  return lstat(NativePath(strPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// POSIX has no share modes, so a read is never busy; kFaultBusy lets the
+// tests reach the caller's retries all the same.
 int PlatReadFile(const std::string& strPath, std::string& strData) {
+  if (PlatFaultHit(kFaultRead, strPath)) return kPlatReadFailed;
+  if (PlatFaultHit(kFaultBusy, strPath)) return kPlatReadBusy;
   return ReadNativeFile(NativePath(strPath), strData);
 }
 
+// O_EXCL fails on anything at the path, a dangling link included.
 PlatFile* PlatCreateFile(const std::string& strPath) {
-  return OpenForWrite(strPath, O_TRUNC);
+  return OpenForWrite(strPath, O_EXCL);
 }
 
 PlatFile* PlatOpenAppend(const std::string& strPath) {
@@ -376,13 +566,12 @@ bool PlatClose(PlatFile* pFile) {
 
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst) {
   if (PlatFaultHit(kFaultCopy, strDst)) return false;
-  int nSrc = open(NativePath(strSrc).c_str(), O_RDONLY | O_CLOEXEC);
+  int nSrc = OpenNative(NativePath(strSrc), O_RDONLY | O_NOFOLLOW | kNoWait);
   if (nSrc < 0) return false;
   struct stat st;
-  int nDst = fstat(nSrc, &st) == 0 && S_ISREG(st.st_mode)
-                 ? OpenCopyTarget(NativePath(strDst), st)
-                 : -1;
-  bool bOk = nDst >= 0 && CopyBytes(nSrc, nDst);
+  int nDst =
+      IsRegularFd(nSrc, st) ? OpenCopyTarget(NativePath(strDst), st) : -1;
+  bool bOk = nDst >= 0 && CopyBytes(nSrc, nDst, st.st_size);
   if (nDst >= 0 && close(nDst) != 0) bOk = false;
   if (close(nSrc) != 0) bOk = false;
   return bOk;
@@ -398,11 +587,14 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   if (PlatFaultHit(kFaultReplace, strDst)) return kPlatReplaceFailed;
   std::string strNativeSrc = NativePath(strSrc);
   std::string strNativeDst = NativePath(strDst);
+  // A Folder.ini that is a link is never written through, not even by the
+  // copy fallback.
   struct stat stOld;
   bool bOld = lstat(strNativeDst.c_str(), &stOld) == 0;
   if (!bOld && errno != ENOENT) return kPlatReplaceFailed;
-  if (bOld && !S_ISREG(stOld.st_mode)) return kPlatRefused;
-  int nResult = PrepareReplacement(strNativeSrc, bOld ? &stOld : nullptr);
+  if (bOld && !S_ISREG(stOld.st_mode)) return kPlatNotRegular;
+  int nResult =
+      PrepareReplacement(strNativeSrc, bOld ? &strNativeDst : nullptr);
   if (nResult != kPlatReplaced) return nResult;
   if (rename(strNativeSrc.c_str(), strNativeDst.c_str()) != 0)
     return IsRefusal(errno) ? kPlatRefused : kPlatReplaceFailed;
@@ -439,7 +631,7 @@ int PlatReadAppPathsKey(std::string& strDefault, std::string& strVersion) {
   std::string strData;
   if (ReadNativeFile(
           pszPath != nullptr ? pszPath : "/etc/raverazariduvivi/registry.reg",
-          strData) != 1)
+          strData) != kPlatReadOk)
     return 0;
   std::string strNewDefault;
   std::string strNewVersion;
@@ -454,25 +646,35 @@ unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
                                      unsigned nSize,
                                      const std::string& strIniPath) {
   std::string strData;
-  if (PlatReadFile(strIniPath, strData) != 1) strData.clear();
+  if (PlatReadFile(strIniPath, strData) != kPlatReadOk) strData.clear();
   return ProfileGetString(strData, pszSection, pszKey, pszDefault, pBuffer,
                           nSize);
 }
 
+// A write beyond RLIMIT_FSIZE would end the process with SIGXFSZ; ignored,
+// the write fails with EFBIG and the tool reports it like any failed write.
+// signal fails only for a signal that cannot be caught or ignored, which
+// SIGXFSZ is not, and nothing could be done about it before the run.
+void PlatInitProcess() { static_cast<void>(std::signal(SIGXFSZ, SIG_IGN)); }
+
 // A lock file stands in for the named mutex: flock is dropped by the system
 // when the process ends, whichever way. The file is first opened without
 // O_CREAT, because Linux refuses O_CREAT on another user's file in the
-// sticky /tmp even when it exists (fs.protected_regular).
+// sticky /tmp even when it exists (fs.protected_regular). Anyone may plant
+// something at the name in /tmp: a link, FIFO or folder is refused, never
+// followed or waited on.
 int PlatAcquireSingleInstance(const char* pszName) {
   std::string strPath = NativePath(std::string("/tmp/") + pszName + ".lock");
-  const int nFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC;
-  int nFd = open(strPath.c_str(), nFlags);
+  const int nFlags = O_RDONLY | O_NOFOLLOW | kNoWait;
+  int nFd = OpenNative(strPath, nFlags);
   if (nFd < 0 && errno == ENOENT)
-    nFd = open(strPath.c_str(), nFlags | O_CREAT, 0644);
+    nFd = OpenNative(strPath, nFlags | O_CREAT, 0644);
   if (nFd < 0) return 0;
-  if (flock(nFd, LOCK_EX | LOCK_NB) == 0) return 1;  // nFd stays open
-  // The lock is refused; the answer is 0 whatever close says.
-  static_cast<void>(close(nFd));
+  struct stat st;
+  if (IsRegularFd(nFd, st) && flock(nFd, LOCK_EX | LOCK_NB) == 0)
+    return 1;  // nFd stays open
+  // No lock to be had here; the answer is 0 whatever close says.
+  Discard(nFd);
   return 0;
 }
 
@@ -515,7 +717,7 @@ std::string PlatGetCommandLine(int argc, char** argv) {
 
 bool PlatWriteConsole(const std::string& strText) {
   static const iconv_t hConv = iconv_open(LocaleCharset(), "CP932");
-  std::string strOut = ConvertOrKeep(hConv, strText);
+  std::string strOut = ConvertEachChar(hConv, strText);
   bool bWritten =
       std::fwrite(strOut.data(), 1, strOut.size(), stdout) == strOut.size();
   return std::fflush(stdout) == 0 && bWritten;

@@ -44,11 +44,72 @@ bool ReadToEnd(HANDLE hFile, std::string& strData) {
   }
 }
 
+// Sorts the error of an open for reading: nothing at the path; another
+// process's hold (it opened the file without sharing it, or locked a range
+// of it), which passes; or any other failure.
+int OpenError(DWORD dwError) {
+  if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND)
+    return kPlatReadMissing;
+  if (dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION)
+    return kPlatReadBusy;
+  return kPlatReadFailed;
+}
+
+// Reads the information of the open file; false unless it is a regular
+// file: on a disk, and neither a folder nor a reparse point (a symbolic
+// link, a junction) nor a device. The handle must be allowed to read
+// attributes.
+bool ReadRegularInfo(HANDLE hFile, BY_HANDLE_FILE_INFORMATION& info) {
+  if (GetFileType(hFile) != FILE_TYPE_DISK ||
+      !GetFileInformationByHandle(hFile, &info))
+    return false;
+  const DWORD dwOther = FILE_ATTRIBUTE_DIRECTORY |
+                        FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  return (info.dwFileAttributes & dwOther) == 0;
+}
+
+bool IsRegularHandle(HANDLE hFile) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return ReadRegularInfo(hFile, info);
+}
+
+// The attributes alone take a DOS device name (NUL, COM1) for a file; an
+// open handle tells. It may read the attributes only, so no other process's
+// sharing mode stands in its way, and it is the link's own handle, not its
+// target's. False unless a regular file stands at the path itself.
+bool ReadPathInfo(const std::string& strPath,
+                  BY_HANDLE_FILE_INFORMATION& info) {
+  HANDLE hFile =
+      CreateFileA(strPath.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE) return false;
+  bool bRegular = ReadRegularInfo(hFile, info);
+  return CloseHandle(hFile) != 0 && bRegular;
+}
+
+bool Exists(const std::string& strPath) {
+  return GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// True iff nothing stands at the path, or a regular file does.
+bool IsFreeOrRegular(const std::string& strPath) {
+  return !Exists(strPath) || PlatIsRegularFile(strPath);
+}
+
+// A replacement with a second name would keep the new content reachable
+// there, and ReplaceFileA would give that file the old one's security.
+bool IsFreeOrSoleName(const std::string& strPath) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return !Exists(strPath) ||
+         (ReadPathInfo(strPath, info) && info.nNumberOfLinks == 1);
+}
+
 PlatFile* OpenForWrite(const std::string& strPath, DWORD dwAccess,
-                       DWORD dwDisposition) {
+                       DWORD dwDisposition, DWORD dwFlags) {
   if (PlatFaultHit(kFaultCreate, strPath)) return nullptr;
-  HANDLE hFile = CreateFileA(strPath.c_str(), dwAccess, kShareAll, nullptr,
-                             dwDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE hFile =
+      CreateFileA(strPath.c_str(), dwAccess, kShareAll, nullptr, dwDisposition,
+                  FILE_ATTRIBUTE_NORMAL | dwFlags, nullptr);
   if (hFile == INVALID_HANDLE_VALUE) return nullptr;
   return new PlatFile{hFile, strPath};
 }
@@ -63,12 +124,22 @@ bool FlushFile(const std::string& strPath) {
 }
 
 // The errors of a replace that a copy onto the old file may still get past:
-// another process holds the file, or the two files are on different volumes.
+// another process holds the file (ReplaceFileA then cannot remove it), or
+// the two files are on different volumes.
 int ReplaceError(DWORD dwError) {
   bool bRefused =
       dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION ||
-      dwError == ERROR_ACCESS_DENIED || dwError == ERROR_NOT_SAME_DEVICE;
+      dwError == ERROR_ACCESS_DENIED || dwError == ERROR_NOT_SAME_DEVICE ||
+      dwError == ERROR_UNABLE_TO_REMOVE_REPLACED;
   return bRefused ? kPlatRefused : kPlatReplaceFailed;
+}
+
+// Moves the new file onto a name that no old file holds any more.
+int MoveInto(const std::string& strSrc, const std::string& strDst) {
+  if (MoveFileExA(strSrc.c_str(), strDst.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return kPlatReplaced;
+  return ReplaceError(GetLastError());
 }
 
 // Reads one string value into the 260-byte buffer; a value that does not
@@ -155,37 +226,46 @@ int PlatGetFileKind(const std::string& strPath) {
   return (dwAttr & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kPlatDir : kPlatFile;
 }
 
-// Without FILE_FLAG_BACKUP_SEMANTICS a directory cannot be opened, which is
-// the answer wanted for one.
-bool PlatCanOpenForRead(const std::string& strPath) {
-  HANDLE hFile = OpenForRead(strPath);
-  if (hFile == INVALID_HANDLE_VALUE) return false;
-  return CloseHandle(hFile) != 0;
+bool PlatIsRegularFile(const std::string& strPath) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return ReadPathInfo(strPath, info);
 }
 
+// A pipe or a device is refused before the first ReadFile, which could wait
+// on it. A ReadFile that fails midway (ERROR_LOCK_VIOLATION on a range
+// another process has locked) fails the read: part of a file is never
+// handed on.
 int PlatReadFile(const std::string& strPath, std::string& strData) {
+  if (PlatFaultHit(kFaultRead, strPath)) return kPlatReadFailed;
+  if (PlatFaultHit(kFaultBusy, strPath)) return kPlatReadBusy;
   HANDLE hFile = OpenForRead(strPath);
-  if (hFile == INVALID_HANDLE_VALUE) {
-    DWORD dwError = GetLastError();
-    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND
-               ? 0
-               : -1;
-  }
+  if (hFile == INVALID_HANDLE_VALUE) return OpenError(GetLastError());
   std::string strRead;
-  bool bOk = ReadToEnd(hFile, strRead);
+  bool bOk = IsRegularHandle(hFile) && ReadToEnd(hFile, strRead);
   if (!CloseHandle(hFile)) bOk = false;
-  if (bOk) strData = strRead;
-  return bOk ? 1 : -1;
+  if (bOk) strData.swap(strRead);
+  return bOk ? kPlatReadOk : kPlatReadFailed;
 }
 
+// CREATE_NEW fails on any name that exists, a dangling link included, so
+// nothing is ever written through a link planted at the path.
 PlatFile* PlatCreateFile(const std::string& strPath) {
-  return OpenForWrite(strPath, GENERIC_WRITE, CREATE_ALWAYS);
+  return OpenForWrite(strPath, GENERIC_WRITE, CREATE_NEW, 0);
 }
 
 // FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land at the
 // end of the file, even when another writer has appended meanwhile.
+// FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused
+// like a device or a pipe.
 PlatFile* PlatOpenAppend(const std::string& strPath) {
-  return OpenForWrite(strPath, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS);
+  PlatFile* pFile = OpenForWrite(
+      strPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (pFile == nullptr || IsRegularHandle(pFile->hFile)) return pFile;
+  // Refused: what the handle would have written to is no regular file.
+  static_cast<void>(CloseHandle(pFile->hFile));
+  delete pFile;
+  return nullptr;
 }
 
 bool PlatWrite(PlatFile* pFile, const std::string& strData) {
@@ -219,6 +299,7 @@ bool PlatClose(PlatFile* pFile) {
 
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst) {
   if (PlatFaultHit(kFaultCopy, strDst)) return false;
+  if (!PlatIsRegularFile(strSrc) || !IsFreeOrRegular(strDst)) return false;
   return CopyFileA(strSrc.c_str(), strDst.c_str(), FALSE) != 0;
 }
 
@@ -228,27 +309,25 @@ bool PlatDeleteFile(const std::string& strPath) {
 }
 
 // ReplaceFileA keeps the old file's security and attributes; it needs an
-// existing old file, so a first write is a plain move. Where ReplaceFileA
-// fails (some file systems do not support it), MoveFileExA still replaces
-// the file in one step.
+// existing old file, so a first write is a plain move. A move after a
+// ReplaceFileA that failed would lose them, so it follows only the errors
+// 1176 and 1177, which leave the old name free and the new file intact; a
+// missing source fails the flush and the replace.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   if (PlatFaultHit(kFaultRefuse, strDst)) return kPlatRefused;
   if (PlatFaultHit(kFaultReplace, strDst)) return kPlatReplaceFailed;
-  DWORD dwAttr = GetFileAttributesA(strDst.c_str());
-  if (dwAttr != INVALID_FILE_ATTRIBUTES &&
-      (dwAttr & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return kPlatRefused;
+  if (!IsFreeOrSoleName(strSrc) || !IsFreeOrRegular(strDst))
+    return kPlatNotRegular;
+  bool bDstExists = Exists(strDst);
   if (!FlushFile(strSrc)) return ReplaceError(GetLastError());
-  if (dwAttr != INVALID_FILE_ATTRIBUTES &&
-      ReplaceFileA(strDst.c_str(), strSrc.c_str(), nullptr,
+  if (!bDstExists) return MoveInto(strSrc, strDst);
+  if (ReplaceFileA(strDst.c_str(), strSrc.c_str(), nullptr,
                    REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
     return kPlatReplaced;
-  // Also the way on after a ReplaceFileA that failed halfway: its errors
-  // 1176 and 1177 leave the destination name free and the source intact.
-  if (MoveFileExA(strSrc.c_str(), strDst.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return kPlatReplaced;
-  return ReplaceError(GetLastError());
+  DWORD dwError = GetLastError();
+  bool bNameFree = dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                   dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+  return bNameFree ? MoveInto(strSrc, strDst) : ReplaceError(dwError);
 }
 
 bool PlatMakeDirectory(const std::string& strPath) {
@@ -301,6 +380,9 @@ unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
   return GetPrivateProfileStringA(pszSection, pszKey, pszDefault, pBuffer,
                                   nSize, strIniPath.c_str());
 }
+
+// Windows has no signal for a write beyond a size limit: the write fails.
+void PlatInitProcess() {}
 
 // The handle is never closed: the system drops the mutex with the process.
 int PlatAcquireSingleInstance(const char* pszName) {

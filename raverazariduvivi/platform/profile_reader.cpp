@@ -20,6 +20,15 @@ std::string Trim(const std::string& str) {
   return str.substr(nBegin, nEnd - nBegin);
 }
 
+// The Windows reader trims only spaces from the arguments, unlike the
+// names in the file.
+std::string TrimSpaces(const char* psz) {
+  std::string str = psz;
+  size_t nBegin = str.find_first_not_of(' ');
+  if (nBegin == std::string::npos) return "";
+  return str.substr(nBegin, str.find_last_not_of(' ') + 1 - nBegin);
+}
+
 // Returns the byte length of the character at nPos; a lead byte at the end
 // of the string stands alone.
 size_t CharLen(const std::string& str, size_t nPos) {
@@ -27,54 +36,80 @@ size_t CharLen(const std::string& str, size_t nPos) {
   return bLead && nPos + 1 < str.size() ? 2 : 1;
 }
 
-// Returns the position of the last "]" that is a character of its own.
-size_t LastCloseBracket(const std::string& strLine) {
-  size_t nLast = std::string::npos;
-  for (size_t nPos = 0; nPos < strLine.size(); nPos += CharLen(strLine, nPos))
-    if (strLine[nPos] == ']') nLast = nPos;
-  return nLast;
+// Returns the position of the first ch that is a character of its own, or
+// npos: a trail byte equal to ch does not count.
+size_t FindChar(const std::string& str, char ch) {
+  for (size_t nPos = 0; nPos < str.size(); nPos += CharLen(str, nPos))
+    if (str[nPos] == ch) return nPos;
+  return std::string::npos;
 }
 
 char FoldAscii(char ch) { return ch >= 'A' && ch <= 'Z' ? ch + 0x20 : ch; }
 
-// Finds the raw value of the key; false when the section or the key is
-// missing or the key has no "=".
-bool FindValue(const std::string& strData, const char* pszSection,
-               const char* pszKey, std::string& strValue) {
-  bool bInSection = ProfileNameEquals("", pszSection);
-  size_t nPos = 0;
-  while (nPos < strData.size()) {
-    size_t nEnd = std::min(strData.find_first_of("\r\n", nPos), strData.size());
-    std::string strLine = Trim(strData.substr(nPos, nEnd - nPos));
-    nPos = std::min(strData.find_first_not_of("\r\n", nEnd), strData.size());
-    size_t nClose = strLine.empty() || strLine[0] != '['
-                        ? std::string::npos
-                        : LastCloseBracket(strLine);
-    if (nClose != std::string::npos) {
+// Returns the next line, trimmed, and moves nPos past its line end.
+std::string NextLine(const std::string& strData, size_t& nPos) {
+  size_t nEnd = std::min(strData.find_first_of("\r\n", nPos), strData.size());
+  std::string strLine = Trim(strData.substr(nPos, nEnd - nPos));
+  nPos = std::min(strData.find_first_not_of("\r\n", nEnd), strData.size());
+  return strLine;
+}
+
+// Takes the section name of a header line; false for any other line. The
+// name ends at the first "]", or at the line end when there is none.
+bool ParseHeader(const std::string& strLine, std::string& strName) {
+  if (strLine.empty() || strLine[0] != '[') return false;
+  std::string strRest = strLine.substr(1);
+  strName = Trim(strRest.substr(0, FindChar(strRest, ']')));
+  return true;
+}
+
+// Takes the name and the raw value of a key line; false for a comment or a
+// line without "=".
+bool ParseKey(const std::string& strLine, std::string& strName,
+              std::string& strValue) {
+  if (strLine.empty() || strLine[0] == ';') return false;
+  size_t nEqual = FindChar(strLine, '=');
+  if (nEqual == std::string::npos) return false;
+  strName = Trim(strLine.substr(0, nEqual));
+  strValue = Trim(strLine.substr(nEqual + 1));
+  return true;
+}
+
+// Finds the raw value of the key in the first section of the name; false
+// when the section or the key is missing. Lines above the first header are
+// in no section.
+bool FindValue(const std::string& strData, const std::string& strSection,
+               const std::string& strKey, std::string& strValue) {
+  bool bInSection = false;
+  for (size_t nPos = 0; nPos < strData.size();) {
+    std::string strLine = NextLine(strData, nPos);
+    std::string strName;
+    std::string strRaw;
+    if (ParseHeader(strLine, strName)) {
       if (bInSection) return false;
-      bInSection =
-          ProfileNameEquals(Trim(strLine.substr(1, nClose - 1)), pszSection);
-      continue;
+      bInSection = ProfileNameEquals(strName, strSection.c_str());
+    } else if (bInSection && ParseKey(strLine, strName, strRaw) &&
+               ProfileNameEquals(strName, strKey.c_str())) {
+      strValue = strRaw;
+      return true;
     }
-    if (!bInSection || strLine.empty()) continue;
-    size_t nEqual = strLine.find('=');
-    if (!ProfileNameEquals(Trim(strLine.substr(0, nEqual)), pszKey)) continue;
-    if (nEqual == std::string::npos) return false;
-    strValue = Trim(strLine.substr(nEqual + 1));
-    return true;
   }
   return false;
 }
 
-// Cuts the value at a NUL, removes one pair of matching quotes and stores
-// what fits.
-unsigned StoreValue(const std::string& strRaw, char* pBuffer, unsigned nSize) {
+// Cuts the value at a NUL and removes one pair of matching quotes.
+std::string Unquote(const std::string& strRaw) {
   std::string strValue = strRaw.substr(0, strRaw.find('\0'));
   if (strValue.size() >= 2 && (strValue[0] == '"' || strValue[0] == '\'') &&
       strValue.back() == strValue[0])
-    strValue = strValue.substr(1, strValue.size() - 2);
-  size_t nCount = std::min<size_t>(strValue.size(), nSize - 1);
-  std::memcpy(pBuffer, strValue.data(), nCount);
+    return strValue.substr(1, strValue.size() - 2);
+  return strValue;
+}
+
+// Stores what fits of str and a NUL; nSize is at least 1.
+unsigned Store(const std::string& str, char* pBuffer, unsigned nSize) {
+  size_t nCount = std::min<size_t>(str.size(), nSize - 1);
+  std::memcpy(pBuffer, str.data(), nCount);
   pBuffer[nCount] = '\0';
   return static_cast<unsigned>(nCount);
 }
@@ -86,11 +121,11 @@ unsigned ProfileGetString(const std::string& strData, const char* pszSection,
                           char* pBuffer, unsigned nSize) {
   if (pBuffer == nullptr || nSize == 0) return 0;
   std::string strValue;
-  if (!FindValue(strData, pszSection, pszKey, strValue)) {
-    strValue = pszDefault != nullptr ? pszDefault : "";
-    strValue.erase(strValue.find_last_not_of(' ') + 1);
-  }
-  return StoreValue(strValue, pBuffer, nSize);
+  if (FindValue(strData, TrimSpaces(pszSection), TrimSpaces(pszKey), strValue))
+    return Store(Unquote(strValue), pBuffer, nSize);
+  std::string strDefault = pszDefault != nullptr ? pszDefault : "";
+  strDefault.erase(strDefault.find_last_not_of(' ') + 1);
+  return Store(strDefault, pBuffer, nSize);
 }
 
 // Compares character by character; only single-byte letters fold, so a
