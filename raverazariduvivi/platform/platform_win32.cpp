@@ -124,13 +124,15 @@ bool FlushFile(const std::string& strPath) {
 }
 
 // The errors of a replace that a copy onto the old file may still get past:
-// another process holds the file (ReplaceFileA then cannot remove it), or
-// the two files are on different volumes.
+// another process holds the file (ReplaceFileA then cannot remove it), the
+// two files are on different volumes, or the file system (a network share)
+// has no replace at all.
 int ReplaceError(DWORD dwError) {
   bool bRefused =
       dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION ||
       dwError == ERROR_ACCESS_DENIED || dwError == ERROR_NOT_SAME_DEVICE ||
-      dwError == ERROR_UNABLE_TO_REMOVE_REPLACED;
+      dwError == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+      dwError == ERROR_NOT_SUPPORTED || dwError == ERROR_INVALID_FUNCTION;
   return bRefused ? kPlatRefused : kPlatReplaceFailed;
 }
 
