@@ -33,6 +33,21 @@ int ExistChild(const std::string& strParent, const std::string& strName,
   return 1;
 }
 
+// ExistChild for a name taken from the parent's NameList itself: a search
+// of that list finds every item it was cut into, so only the name and the
+// folder are checked. A name holding a comma byte (the trail byte of a
+// double-byte character) is looked up as ExistChild does.
+int ExistListedChild(const std::string& strParent, const std::string& strName,
+                     std::string& strPath) {
+  if (strName.find(',') != std::string::npos)
+    return ExistChild(strParent, strName, strPath);
+  if (!IsSafeFolderName(strName)) return 0;
+  std::string strChild = JoinPath(strParent, strName);
+  if (PlatGetFileKind(strChild) == kPlatMissing) return 0;
+  strPath = strChild;
+  return 1;
+}
+
 int FindInFolderIni(const std::string& strParent, const std::string& strName) {
   if (PlatGetFileKind(strParent) == kPlatMissing || strName.empty()) return -1;
   if (!IsSafeFolderName(strName)) return 0;
@@ -95,6 +110,28 @@ int existCabinet(const std::string& strLibrary, const std::string& strCabinet,
     nRet = ExistChild(JoinPath(g_strDataPath, strLibrary), strCabinet,
                       strCabinetPath);
   TRACE_VALUE("strCabinetPath", strCabinetPath);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int existListedLibrary(const std::string& strLibrary,
+                       std::string& strLibraryPath) {
+  TRACE("Start existListedLibrary()");
+  TRACE_VALUE("strLibrary", strLibrary);
+  int nRet = ExistListedChild(g_strDataPath, strLibrary, strLibraryPath);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int existListedCabinet(const std::string& strLibrary,
+                       const std::string& strCabinet,
+                       std::string& strCabinetPath) {
+  TRACE("Start existListedCabinet()");
+  TRACE_VALUE("strCabinet", strCabinet);
+  int nRet = 0;
+  if (IsSafeFolderName(strLibrary))
+    nRet = ExistListedChild(JoinPath(g_strDataPath, strLibrary), strCabinet,
+                            strCabinetPath);
   TRACE_INT("Return", nRet);
   return nRet;
 }

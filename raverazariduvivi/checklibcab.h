@@ -9,9 +9,9 @@
 //   GetLibraryList, GetCabinetList  1 non-empty list; 0 no list (missing
 //                                   key, empty value, no Folder.ini);
 //                                   -1 Folder.ini cannot be read
-//   existLibrary, existCabinet      1 exists (path written); 0 does not;
-//                                   -1 the parent's Folder.ini cannot be
-//                                   read
+//   existLibrary, existCabinet,     1 exists (path written); 0 does not;
+//   existListedLibrary,             -1 the parent's Folder.ini cannot be
+//   existListedCabinet              read
 //   existInFolderIni                1 listed; 0 not listed, no Folder.ini
 //                                   or no NameList; -1 parent missing,
 //                                   empty name, or Folder.ini unreadable
@@ -36,6 +36,17 @@ int existLibrary(const std::string& strLibrary, std::string& strLibraryPath);
 // Tells whether the cabinet exists; on success writes its folder path.
 int existCabinet(const std::string& strLibrary, const std::string& strCabinet,
                  std::string& strCabinetPath);
+
+// Tells, as existLibrary does, whether a library that the data folder's
+// NameList names exists, without reading that list again.
+int existListedLibrary(const std::string& strLibrary,
+                       std::string& strLibraryPath);
+
+// Tells, as existCabinet does, whether a cabinet that its library's NameList
+// names exists, without reading that list again.
+int existListedCabinet(const std::string& strLibrary,
+                       const std::string& strCabinet,
+                       std::string& strCabinetPath);
 
 // Tells whether strName is listed in the NameList of strParent's Folder.ini.
 int existInFolderIni(const std::string& strParent, const std::string& strName);

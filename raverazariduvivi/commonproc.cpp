@@ -138,6 +138,38 @@ int SearchUserString(const std::string& strTarget, std::string& strSub,
   return 1;
 }
 
+bool IsRegularUserList(const std::string& strList) {
+  for (size_t nPos = 0; nPos < strList.size(); nPos += MbCharLen(strList, nPos))
+    if (MbCharLen(strList, nPos) == 2 && strList[nPos + 1] == ',') return false;
+  return true;
+}
+
+// Only the items that a comma ends can be found: the piece behind the last
+// comma is left out.
+void IndexUserList(const std::string& strList, int bMatchCase,
+                   UserListIndex& index) {
+  index.strList = strList;
+  index.bMatchCase = bMatchCase;
+  index.bRegular = IsRegularUserList(strList);
+  index.setItems.clear();
+  if (!index.bRegular) return;
+  const std::string strKeyed = bMatchCase ? strList : MbLower(strList);
+  for (size_t nStart = 0, nEnd;
+       (nEnd = strKeyed.find(',', nStart)) != std::string::npos;
+       nStart = nEnd + 1)
+    index.setItems.insert(strKeyed.substr(nStart, nEnd - nStart));
+}
+
+bool IsInUserList(const UserListIndex& index, const std::string& strName) {
+  if (strName.empty() || index.strList.empty()) return false;
+  if (!index.bRegular || strName.find(',') != std::string::npos) {
+    std::string strProbe = strName;
+    return SearchUserString(index.strList, strProbe, 0, index.bMatchCase) == 1;
+  }
+  return index.setItems.count(index.bMatchCase ? strName : MbLower(strName)) >
+         0;
+}
+
 std::string DeleteUserString(const std::string& strTarget,
                              const std::string& strSub) {
   TRACE("Start DeleteUserString()");

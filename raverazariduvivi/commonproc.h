@@ -12,6 +12,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // Returns strFolder and strName joined by the platform's path separator.
@@ -34,6 +35,30 @@ std::vector<std::string> NamesOf(const std::string& strList);
 // with the spelling that the list has.
 int SearchUserString(const std::string& strTarget, std::string& strSub,
                      int bCopyMatch, int bMatchCase);
+
+// An index of the whole items of one user list, for many lookups in the
+// same list. A regular list (every comma byte in it separates two items,
+// none is the trail byte of a double-byte character) is answered from a
+// hash set; any other list, and a name holding a comma byte, by
+// SearchUserString, so that both give the same answer always.
+struct UserListIndex {
+  std::string strList;
+  int bMatchCase = 0;
+  bool bRegular = false;
+  std::unordered_set<std::string> setItems;  // comma-ended items, lower-cased
+                                             // unless bMatchCase
+};
+
+// Indexes strList for lookups that ignore case unless bMatchCase is set.
+void IndexUserList(const std::string& strList, int bMatchCase,
+                   UserListIndex& index);
+
+// Returns true iff SearchUserString(index.strList, strName, 0,
+// index.bMatchCase) finds strName.
+bool IsInUserList(const UserListIndex& index, const std::string& strName);
+
+// Returns true iff every comma byte of strList separates two items.
+bool IsRegularUserList(const std::string& strList);
 
 // Returns the list without every whole item spelled exactly as strSub, back
 // to back duplicates included; a non-empty result ends with one comma.

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
@@ -18,6 +19,18 @@ constexpr const char* g_aKeyTable[4][3] = {
     {"Folder.ini", "ReadUserInfo", "ReadOnlyUserList"},
     {"User.ini", "UserInfo", "UserList"},
 };
+
+// The registered users read last, with the stamp of the User.ini they came
+// from.
+struct RegisteredCache {
+  bool bValid = false;
+  std::string strIniFile;
+  long long nSize = 0;
+  long long nTime = 0;
+  UserListIndex index;
+};
+
+RegisteredCache g_registered;
 
 constexpr size_t kMaxIniPath = 1023;
 constexpr unsigned kBufStep = 1024;
@@ -50,10 +63,14 @@ void TraceProfileCall(const char* pszSection, const char* pszKey,
 }
 
 // Reads the value into strRead with a buffer that grows by 1,024 bytes while
-// the reader may have cut the value. Returns 1, or -1 without memory.
+// the reader may have cut the value. No value is longer than the file, so
+// a first buffer of the file's size ends the loop in its first round.
+// Returns 1, or -1 without memory.
 int ReadProfileValue(const char* pszSection, const char* pszKey,
                      const std::string& strIniData, std::string& strRead) {
-  for (unsigned nSize = kBufStep;; nSize += kBufStep) {
+  unsigned nFirst = static_cast<unsigned>(
+      (strIniData.size() + 2 + kBufStep - 1) / kBufStep * kBufStep);
+  for (unsigned nSize = nFirst;; nSize += kBufStep) {
     std::unique_ptr<char[]> pBuffer(new (std::nothrow) char[nSize]());
     if (!pBuffer) {
       TRACE_INT("Buffer allocation failed. nBufSize", static_cast<int>(nSize));
@@ -127,6 +144,25 @@ int GetIniValue(const std::string& strIniData, int nKey,
                 std::string& strValue) {
   if (nKey < kKeyNameList || nKey > kKeyUserList) return -9;
   return LookUpValue(strIniData, nKey, strValue);
+}
+
+int GetRegisteredUsers(const std::string& strFolder,
+                       const UserListIndex*& pUsers) {
+  RegisteredCache stamp;
+  stamp.strIniFile = JoinPath(strFolder, g_aKeyTable[kKeyUserList][0]);
+  stamp.bValid = PlatGetFileStamp(stamp.strIniFile, stamp.nSize, stamp.nTime);
+  RegisteredCache& cache = g_registered;
+  if (!stamp.bValid || !cache.bValid || cache.strIniFile != stamp.strIniFile ||
+      cache.nSize != stamp.nSize || cache.nTime != stamp.nTime) {
+    cache.bValid = false;
+    std::string strList;
+    int nRet = getKeyValue(strFolder, kKeyUserList, strList);
+    if (nRet != 1) return nRet;
+    IndexUserList(strList, 1, stamp.index);
+    cache = std::move(stamp);
+  }
+  pUsers = &cache.index;
+  return 1;
 }
 
 int ReadFolderIni(const std::string& strFolder, FolderIni& ini) {

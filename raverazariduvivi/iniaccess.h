@@ -18,6 +18,7 @@
 //                 file that exists but cannot be read (also a FIFO, a
 //                 device, or a file held busy through every retry)
 //   GetIniValue   1, 0 as getKeyValue; -1 no memory; -9 bad key
+//   GetRegisteredUsers  getKeyValue's result for User.ini's UserList
 //   ReadFolderIni 1 read; 0 no Folder.ini (nothing at its path); -9 it
 //                 cannot be read, or the folder is empty or too long
 //   existUser     1 the user is in the list; 0 not, or no list;
@@ -28,7 +29,13 @@
 //                 (mode 2); -2 Folder.ini.new cannot be created, written,
 //                 flushed or closed; -4 the replace of Folder.ini failed;
 //                 -5 Folder.ini is no regular file (a link, a FIFO) and is
-//                 never written; -9 bad argument or an unexpected error
+//                 never written; -6 the new file would not read back with
+//                 the lists written (modes 0, 1; see below), nothing is
+//                 written; -9 bad argument or an unexpected error
+//   RewriteFolderIniData
+//                 1 the old bytes hold a [ReadUserInfo] section, 0 not;
+//                 -6 (modes 0, 1) the reader would not take the lists
+//                 written (none in mode 1) from the new bytes
 //
 // The rewrite starts from the bytes read by ReadFolderIni: a line ends at
 // LF, a CR before it is dropped, and every other byte (0x1A and NUL
@@ -40,10 +47,15 @@
 // A second [ReadUserInfo] section is removed. Every line is written with
 // CR LF into Folder.ini.new, created afresh (a leftover of that name is
 // removed first, never followed), which then replaces Folder.ini
-// atomically.
+// atomically. The reader ends a line at a lone CR as well and trims more
+// blanks (profile_reader.h), so it may see a [ReadUserInfo] section that
+// these rules miss, before the one written; such a rewrite would change
+// nothing the reader sees and is refused (-6).
 #pragma once
 
 #include <string>
+
+#include "commonproc.h"
 
 constexpr int kKeyNameList = 0;
 constexpr int kKeyUserNameList = 1;
@@ -68,6 +80,13 @@ int getKeyValue(const std::string& strFolder, int nKey, std::string& strValue);
 // Looks value nKey up in the bytes of an INI file already read.
 int GetIniValue(const std::string& strIniData, int nKey, std::string& strValue);
 
+// Reads the registered users, User.ini's UserList in the data folder
+// strFolder, indexed for exact lookups; pUsers points at them after 1. The
+// answer is kept and given again while User.ini's size and modification
+// time stay the same, so a run reads User.ini once unless it changes.
+int GetRegisteredUsers(const std::string& strFolder,
+                       const UserListIndex*& pUsers);
+
 // Reads strFolder's Folder.ini, whole, into ini.
 int ReadFolderIni(const std::string& strFolder, FolderIni& ini);
 
@@ -81,6 +100,13 @@ int existUser(const FolderIni& ini, int nKey, const std::string& strUser,
 int WriteAndCheckFolderIni(const FolderIni& ini,
                            const std::string& strUserNameList,
                            const std::string& strReadOnlyUserList, int nMode);
+
+// Builds into strOut (replaced) the bytes that the rewrite in mode nMode
+// makes of Folder.ini's bytes strData (mode 2 builds those of mode 1).
+int RewriteFolderIniData(const std::string& strData,
+                         const std::string& strUserNameList,
+                         const std::string& strReadOnlyUserList, int nMode,
+                         std::string& strOut);
 
 // Removes the [ReadUserInfo] section of the Folder.ini read into ini.
 int deleteReadUserInfo(const FolderIni& ini);

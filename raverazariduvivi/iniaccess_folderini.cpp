@@ -60,6 +60,23 @@ bool FilterFolderIni(const std::string& strData, const std::string& strBlock,
   return nReadFlag != 0;
 }
 
+// Tells whether the reader takes from strOut the lists that strBlock holds
+// (none for an empty block). The reader, like Windows's, also ends a line at
+// a lone CR and trims 0x1A and other blanks around a line: a [ReadUserInfo]
+// section that the line rules above miss would stay the one it reads, and
+// the rewrite would change nothing that counts.
+bool ReadsAsWritten(const std::string& strOut, const std::string& strBlock) {
+  for (int nKey : {kKeyUserNameList, kKeyReadOnlyUserList}) {
+    std::string strWritten;
+    std::string strRead;
+    if (GetIniValue(strBlock, nKey, strWritten) !=
+            GetIniValue(strOut, nKey, strRead) ||
+        strRead != strWritten)
+      return false;
+  }
+  return true;
+}
+
 // Writes strData as the whole of a new file, flushed to the disk. Whatever
 // stands at the path is removed by its name first (a link itself, never its
 // target), and the file is then created exclusively: a link planted in
@@ -109,16 +126,20 @@ int CheckResult(bool bFound) {
 // Does the work of WriteAndCheckFolderIni for checked arguments, on the
 // bytes read before. A missing Folder.ini reads as an empty one, except
 // that there is nothing to delete.
-int RewriteFolderIni(const FolderIni& ini, const std::string& strBlock,
-                     int nMode) {
+int RewriteFolderIni(const FolderIni& ini, const std::string& strUserNameList,
+                     const std::string& strReadOnlyUserList, int nMode) {
   if (!ini.bExists) {
     TRACE("Not exist Folder.ini");
     if (nMode == kIniDelete) return 1;
   }
   std::string strOut;
-  bool bFound = FilterFolderIni(ini.strData, strBlock, strOut);
-  if (nMode == kIniCheck) return CheckResult(bFound);
-  if (!bFound) strOut += strBlock;
+  int nFound = RewriteFolderIniData(ini.strData, strUserNameList,
+                                    strReadOnlyUserList, nMode, strOut);
+  if (nMode == kIniCheck) return CheckResult(nFound == 1);
+  if (nFound < 0) {
+    TRACE("The lists would not read back as written.");
+    return nFound;
+  }
   return ReplaceFolderIni(ini, strOut);
 }
 
@@ -136,6 +157,20 @@ bool CheckArguments(const std::string& strFolder, int nMode) {
 
 }  // namespace
 
+int RewriteFolderIniData(const std::string& strData,
+                         const std::string& strUserNameList,
+                         const std::string& strReadOnlyUserList, int nMode,
+                         std::string& strOut) {
+  std::string strBlock;
+  if (nMode == kIniWrite)
+    strBlock = SectionBlock(strUserNameList, strReadOnlyUserList);
+  strOut.clear();
+  bool bFound = FilterFolderIni(strData, strBlock, strOut);
+  if (!bFound) strOut += strBlock;
+  if (nMode != kIniCheck && !ReadsAsWritten(strOut, strBlock)) return -6;
+  return bFound ? 1 : 0;
+}
+
 int WriteAndCheckFolderIni(const FolderIni& ini,
                            const std::string& strUserNameList,
                            const std::string& strReadOnlyUserList, int nMode) {
@@ -147,11 +182,8 @@ int WriteAndCheckFolderIni(const FolderIni& ini,
   if (!CheckArguments(ini.strFolder, nMode)) return -9;
   // Growing the line and file strings can run out of memory.
   try {
-    int nRet = RewriteFolderIni(
-        ini,
-        nMode == kIniWrite ? SectionBlock(strUserNameList, strReadOnlyUserList)
-                           : std::string(),
-        nMode);
+    int nRet =
+        RewriteFolderIni(ini, strUserNameList, strReadOnlyUserList, nMode);
     TRACE_INT("Return", nRet);
     return nRet;
   } catch (const std::exception&) {

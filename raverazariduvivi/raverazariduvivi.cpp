@@ -175,7 +175,9 @@ void WalkCabinets(const ParamInfo& info, const std::string& strLib,
   for (const std::string& strCab : NamesOf(strCabinetList)) {
     TRACE_VALUE_AS(kMain, "Cabinet", strCab);
     std::string strCabinetPath;
-    int nExist = existCabinet(strLib, strCab, strCabinetPath);
+    int nExist = info.strCabname.empty()
+                     ? existListedCabinet(strLib, strCab, strCabinetPath)
+                     : existCabinet(strLib, strCab, strCabinetPath);
     if (nExist < 0) {
       ListError(strLib, kMsgNoCabinetList, "existCabinet() returns fail.",
                 bListError);
@@ -203,7 +205,9 @@ void WalkLibraries(const ParamInfo& info, bool& bListError) {
   for (const std::string& strLib : NamesOf(strLibraryList)) {
     TRACE_VALUE_AS(kMain, "Library", strLib);
     std::string strLibraryPath;
-    int nExist = existLibrary(strLib, strLibraryPath);
+    int nExist = info.strLibname.empty()
+                     ? existListedLibrary(strLib, strLibraryPath)
+                     : existLibrary(strLib, strLibraryPath);
     if (nExist < 0) {
       ListError("", kMsgNoLibraryList, "existLibrary() returns fail.",
                 bListError);

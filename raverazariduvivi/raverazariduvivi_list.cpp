@@ -14,9 +14,13 @@ namespace {
 
 const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
 
-void WriteLst(int nAccess, const std::string& strUser,
-              const std::string& strLib, const std::string& strCab) {
-  LogOut(SetResultLog(kLogLst, kLogOk, nAccess, strUser, strLib, strCab, ""));
+// Adds one LST,OK record to a cabinet's records, which go to the result
+// file together in one write.
+void AddLst(std::string& strRecords, int nAccess, const std::string& strUser,
+            const std::string& strLib, const std::string& strCab) {
+  if (!strRecords.empty()) strRecords += "\n";
+  strRecords +=
+      SetResultLog(kLogLst, kLogOk, nAccess, strUser, strLib, strCab, "");
 }
 
 int FailList(const std::string& strLib, const std::string& strCab,
@@ -27,38 +31,43 @@ int FailList(const std::string& strLib, const std::string& strCab,
   return -1;
 }
 
-// True iff strName is an item of the list, case-blind.
-bool InList(const std::string& strList, const std::string& strName) {
-  std::string strProbe = strName;
-  return SearchUserString(strList, strProbe, 0, 0) == 1;
-}
-
 // A cabinet without access lists: every registered user has RW, the
 // general viewer R.
 int ListOpenCabinet(const std::string& strLib, const std::string& strCab) {
-  std::string strUserList;
-  if (getKeyValue(g_strDataPath, kKeyUserList, strUserList) != 1)
+  const UserListIndex* pRegistered = nullptr;
+  if (GetRegisteredUsers(g_strDataPath, pRegistered) != 1)
     return FailList(strLib, strCab, "ユーザー登録情報取得に失敗");
-  for (const std::string& strUser : NamesOf(strUserList))
-    WriteLst(kLogRW, strUser, strLib, strCab);
-  WriteLst(kLogR, "!readuser", strLib, strCab);
+  std::string strRecords;
+  for (const std::string& strUser : NamesOf(pRegistered->strList))
+    AddLst(strRecords, kLogRW, strUser, strLib, strCab);
+  AddLst(strRecords, kLogR, "!readuser", strLib, strCab);
+  LogOut(strRecords);
   CountCabinet(true);
   return 1;
 }
 
+// Each update user, RW when the browse list has the name too (case-blind).
 void ListUpdateUsers(const std::string& strRW, const std::string& strRO,
-                     const std::string& strLib, const std::string& strCab) {
+                     const std::string& strLib, const std::string& strCab,
+                     std::string& strRecords) {
+  UserListIndex browse;
+  IndexUserList(strRO, 0, browse);
   for (const std::string& strUser : NamesOf(strRW))
-    WriteLst(InList(strRO, strUser) ? kLogRW : kLogW, strUser, strLib, strCab);
+    AddLst(strRecords, IsInUserList(browse, strUser) ? kLogRW : kLogW, strUser,
+           strLib, strCab);
 }
 
+// Each browse user that the update list does not have (case-blind).
 void ListBrowseUsers(const std::string& strRW, const std::string& strRO,
-                     const std::string& strLib, const std::string& strCab) {
+                     const std::string& strLib, const std::string& strCab,
+                     std::string& strRecords) {
+  UserListIndex update;
+  IndexUserList(strRW, 0, update);
   for (const std::string& strUser : NamesOf(strRO)) {
     if (strUser == kGeneralViewerName)
-      WriteLst(kLogR, "!readuser", strLib, strCab);
-    else if (!InList(strRW, strUser))
-      WriteLst(kLogR, strUser, strLib, strCab);
+      AddLst(strRecords, kLogR, "!readuser", strLib, strCab);
+    else if (!IsInUserList(update, strUser))
+      AddLst(strRecords, kLogR, strUser, strLib, strCab);
   }
 }
 
@@ -85,8 +94,10 @@ int listCabinetAuth(const std::string& strLib, const std::string& strCab,
   TRACE("Call GetIniValue(RO)");
   int nRO = GetIniValue(ini.strData, kKeyReadOnlyUserList, strRO);
   if (nRW < 0 || nRO < 0) return FailList(strLib, strCab, "原因不明のエラー");
-  ListUpdateUsers(strRW, strRO, strLib, strCab);
-  ListBrowseUsers(strRW, strRO, strLib, strCab);
+  std::string strRecords;
+  ListUpdateUsers(strRW, strRO, strLib, strCab, strRecords);
+  ListBrowseUsers(strRW, strRO, strLib, strCab, strRecords);
+  LogOut(strRecords);
   TRACE("Success this Canibet.");
   CountCabinet(true);
   return 1;

@@ -48,9 +48,15 @@ int Fail(const char* pszFunc, int nType, int nAccess,
 }
 
 // Writes the records prepared for a cabinet whose rewrite succeeded, in
-// order, and counts it.
+// order and in one write, and counts it.
 int Succeed(const char* pszFunc, const std::vector<std::string>& vPending) {
-  for (const std::string& strRecord : vPending) LogOut(strRecord);
+  std::string strRecords;
+  for (const std::string& strRecord : vPending) {
+    if (strRecord.empty()) continue;
+    if (!strRecords.empty()) strRecords += "\n";
+    strRecords += strRecord;
+  }
+  LogOut(strRecords);
   CountCabinet(true);
   TRACE_AS(pszFunc, "Success this Canibet.");
   return 1;
@@ -177,40 +183,46 @@ bool AlwaysKept(const std::string& strItem, int nKey) {
   return nKey == kKeyReadOnlyUserList && strItem == kGeneralViewerName;
 }
 
-// Tidies one read list and removes every unregistered name from it.
+// Tidies one read list and removes every unregistered name from it. A
+// regular list keeps its registered items in one pass; any other list has
+// each name deleted by DeleteUserString, which cuts it the same way.
 void CleanOneList(const std::string& strRead, int nKey,
-                  const std::string& strRegistered, const std::string& strLib,
+                  const UserListIndex& registered, const std::string& strLib,
                   const std::string& strCab, Pending& p,
                   std::string& strNewList) {
   TidyList("cleanupAuth", strRead, nKey, strLib, strCab, p, strNewList);
   std::vector<std::string> vItems;
   split(strNewList, ",", vItems);
+  bool bRegular = IsRegularUserList(strNewList);
+  std::string strKept;
   std::string& strRemoved = UserRecord(p, nKey);
   for (const std::string& strItem : vItems) {
     TRACE_VALUE_AS("cleanupAuth", "csUsername", strItem);
-    std::string strProbe = strItem;
     if (strItem.empty() || AlwaysKept(strItem, nKey) ||
-        SearchUserString(strRegistered, strProbe, 0, 1) == 1)
+        IsInUserList(registered, strItem)) {
+      if (!strItem.empty()) strKept += strItem + ",";
       continue;
-    strNewList = DeleteUserString(strNewList, strItem);
+    }
+    if (!bRegular) strNewList = DeleteUserString(strNewList, strItem);
     if (!strRemoved.empty()) strRemoved += "\n";
     strRemoved += SetResultLog(kLogClr, kLogOk, AccessOf(nKey), strItem, strLib,
                                strCab, "");
     p.bChanged = true;
   }
+  if (bRegular) strNewList = strKept;
 }
 
 // Takes list nKey and cleans it when it holds names; false when it cannot
 // be looked up.
 bool ReadAndClean(const FolderIni& ini, int nKey,
-                  const std::string& strRegistered, const std::string& strLib,
+                  const UserListIndex& registered, const std::string& strLib,
                   const std::string& strCab, Pending& p,
                   std::string& strNewList) {
   std::string strRead;
   int nRet = GetIniValue(ini.strData, nKey, strRead);
   if (nRet < 0) return false;
   if (nRet == 1)
-    CleanOneList(strRead, nKey, strRegistered, strLib, strCab, p, strNewList);
+    CleanOneList(strRead, nKey, registered, strLib, strCab, p, strNewList);
   return true;
 }
 
@@ -363,15 +375,15 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 kMsgNoAuth);
   if (nAuth == 0) return 0;
-  std::string strRegistered;
-  if (getKeyValue(g_strDataPath, kKeyUserList, strRegistered) != 1)
+  const UserListIndex* pRegistered = nullptr;
+  if (GetRegisteredUsers(g_strDataPath, pRegistered) != 1)
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 "ユーザー登録情報取得に失敗");
   Pending p;
   std::string strNewRW, strNewRO;
-  if (!ReadAndClean(ini, kKeyUserNameList, strRegistered, strLib, strCab, p,
+  if (!ReadAndClean(ini, kKeyUserNameList, *pRegistered, strLib, strCab, p,
                     strNewRW) ||
-      !ReadAndClean(ini, kKeyReadOnlyUserList, strRegistered, strLib, strCab, p,
+      !ReadAndClean(ini, kKeyReadOnlyUserList, *pRegistered, strLib, strCab, p,
                     strNewRO))
     return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
                 kMsgUnknown);

@@ -27,17 +27,28 @@ void TraceLogInt(const char* pszFunc, const char* pszFile, int nLine,
 // Returns the last component of a source path (after the last "\" or "/").
 std::string TraceFileName(const char* pszFile);
 
-// The writers under the calling function's own name.
-#define TRACE(msg) TraceLog(__func__, __FILE__, __LINE__, (msg))
-#define TRACE_VALUE(name, value) \
-  TraceLogValue(__func__, __FILE__, __LINE__, (name), (value))
-#define TRACE_INT(name, value) \
-  TraceLogInt(__func__, __FILE__, __LINE__, (name), (value))
+// The writers under the calling function's own name. With the trace off
+// the arguments are not even evaluated, so a switched-off trace costs one
+// test of g_bTraceLog.
+#define TRACE(msg) \
+  (g_bTraceLog == 1 ? TraceLog(__func__, __FILE__, __LINE__, (msg)) : void())
+#define TRACE_VALUE(name, value)                                      \
+  (g_bTraceLog == 1                                                   \
+       ? TraceLogValue(__func__, __FILE__, __LINE__, (name), (value)) \
+       : void())
+#define TRACE_INT(name, value)                                      \
+  (g_bTraceLog == 1                                                 \
+       ? TraceLogInt(__func__, __FILE__, __LINE__, (name), (value)) \
+       : void())
 
 // The writers under another function's name, for a helper that traces on
 // behalf of the function it serves.
-#define TRACE_AS(func, msg) TraceLog((func), __FILE__, __LINE__, (msg))
-#define TRACE_VALUE_AS(func, name, value) \
-  TraceLogValue((func), __FILE__, __LINE__, (name), (value))
-#define TRACE_INT_AS(func, name, value) \
-  TraceLogInt((func), __FILE__, __LINE__, (name), (value))
+#define TRACE_AS(func, msg) \
+  (g_bTraceLog == 1 ? TraceLog((func), __FILE__, __LINE__, (msg)) : void())
+#define TRACE_VALUE_AS(func, name, value)                           \
+  (g_bTraceLog == 1                                                 \
+       ? TraceLogValue((func), __FILE__, __LINE__, (name), (value)) \
+       : void())
+#define TRACE_INT_AS(func, name, value)                                        \
+  (g_bTraceLog == 1 ? TraceLogInt((func), __FILE__, __LINE__, (name), (value)) \
+                    : void())

@@ -1,5 +1,6 @@
 #include "userproc.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "commonproc.h"
@@ -68,13 +69,19 @@ int DeleteFromList(const FolderIni& ini, int nKey, const std::string& strUser,
 }
 
 // Appends every non-empty item of strIn to strOut unless strOut already has
-// it (case counts). Returns true iff an item is "admin" in any case.
+// it (case counts). Returns true iff an item is "admin" in any case. In a
+// regular list the items kept so far answer as a search of strOut would,
+// in constant time; any other list is searched.
 bool AppendNewItems(const std::string& strIn, std::string& strOut) {
   bool bAdmin = false;
+  bool bRegular = IsRegularUserList(strIn);
+  std::unordered_set<std::string> setKept;
   for (std::string& strItem : NamesOf(strIn)) {
-    if (MbEqualNoCase(strItem, "admin")) bAdmin = true;
-    if (strOut.empty() || SearchUserString(strOut, strItem, 0, 1) == 0)
-      strOut += strItem + ",";
+    if (!bAdmin && MbEqualNoCase(strItem, "admin")) bAdmin = true;
+    bool bNew = bRegular ? setKept.insert(strItem).second
+                         : strOut.empty() ||
+                               SearchUserString(strOut, strItem, 0, 1) == 0;
+    if (bNew) strOut += strItem + ",";
   }
   return bAdmin;
 }

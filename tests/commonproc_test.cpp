@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "commonproc_mbcs.h"
+#include "listgen.h"
 #include "platform/platform.h"
 #include "testutil.h"
 
@@ -73,6 +76,43 @@ TEST(UserListTest, SearchUserString) {
         << c.pszTarget << " / " << c.pszSub;
     EXPECT_EQ(strSub, c.pszSubAfter);
   }
+}
+
+// The reference: ",name," looked for at every character boundary of
+// ",list", both lower-cased unless case counts. Quadratic, and plainly what
+// a whole-item search means.
+bool ReferenceFind(const std::string& strList, const std::string& strName,
+                   int bMatchCase) {
+  if (strList.empty() || strName.empty()) return false;
+  std::string strHay = "," + (bMatchCase ? strList : MbLower(strList));
+  std::string strNeedle = "," + (bMatchCase ? strName : MbLower(strName)) + ",";
+  for (size_t nPos = 0; nPos < strHay.size(); nPos += MbCharLen(strHay, nPos))
+    if (strHay.compare(nPos, strNeedle.size(), strNeedle) == 0) return true;
+  return false;
+}
+
+// The index answers exactly as a search of the list, on thousands of random
+// lists, irregular ones included, and names taken from them or made up.
+TEST(UserListTest, IndexAgreesWithTheSearch) {
+  std::mt19937 rng(20261208);
+  int nRegular = 0;
+  for (int nCase = 0; nCase < 4000; ++nCase) {
+    std::string strList = TestRandomList(rng, 12);
+    for (int bMatchCase : {0, 1}) {
+      UserListIndex index;
+      IndexUserList(strList, bMatchCase, index);
+      nRegular += index.bRegular ? 1 : 0;
+      std::vector<std::string> vNames = NamesOf(strList);
+      for (int i = 0; i < 4; ++i) vNames.push_back(TestRandomName(rng));
+      for (const std::string& strName : vNames)
+        ASSERT_EQ(IsInUserList(index, strName),
+                  ReferenceFind(strList, strName, bMatchCase))
+            << "[" << strList << "] [" << strName << "] " << bMatchCase;
+    }
+  }
+  // Both paths were taken often.
+  EXPECT_GT(nRegular, 1000);
+  EXPECT_LT(nRegular, 7000);
 }
 
 TEST(UserListTest, DeleteAndReplaceUserString) {

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "commonproc.h"
+#include "commonproc_mbcs.h"
 #include "iniaccess.h"
+#include "listgen.h"
 #include "testutil.h"
 
 namespace {
@@ -81,6 +86,38 @@ TEST(TrimDuplicateUserList, DropsDuplicatesAndKeepsAdminInFront) {
     std::string strOut = "stale,";
     EXPECT_EQ(TrimDuplicateUserList(c.pszIn, strOut), c.nRet) << c.pszIn;
     EXPECT_EQ(strOut, c.pszOut) << c.pszIn;
+  }
+}
+
+// The reference tidy: every non-empty item in order unless the output so
+// far already holds it as a whole item (case counts, found by a search at
+// every character boundary), "admin," in front when no item is admin in any
+// case. Quadratic, and plainly what the tidy means.
+int ReferenceTidy(const std::string& strIn, std::string& strOut) {
+  strOut.clear();
+  bool bAdmin = false;
+  for (const std::string& strItem : NamesOf(strIn)) {
+    bAdmin = bAdmin || MbEqualNoCase(strItem, "admin");
+    std::string strHay = "," + strOut;
+    std::string strNeedle = "," + strItem + ",";
+    bool bHave = false;
+    for (size_t nPos = 0; nPos < strHay.size() && !bHave;
+         nPos += MbCharLen(strHay, nPos))
+      bHave = strHay.compare(nPos, strNeedle.size(), strNeedle) == 0;
+    if (!bHave) strOut += strItem + ",";
+  }
+  if (!bAdmin) strOut.insert(0, "admin,");
+  return MbEqualNoCase(strOut, strIn) ? 0 : bAdmin ? 1 : 2;
+}
+
+TEST(TrimDuplicateUserList, AgreesWithTheReferenceOnRandomLists) {
+  std::mt19937 rng(8122026);
+  for (int nCase = 0; nCase < 5000; ++nCase) {
+    std::string strIn = TestRandomList(rng, 16);
+    std::string strWant, strGot = "stale,";
+    int nWant = ReferenceTidy(strIn, strWant);
+    ASSERT_EQ(TrimDuplicateUserList(strIn, strGot), nWant) << strIn;
+    ASSERT_EQ(strGot, strWant) << strIn;
   }
 }
 

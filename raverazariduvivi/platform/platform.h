@@ -99,6 +99,12 @@ constexpr int kPlatNotRegular = -2;     // src or dst is no regular file (a
 // new content.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst);
 
+// Reads the file's size and last modification time (a link is followed);
+// the time's unit is the system's, good only for telling a change. Returns
+// false when it cannot.
+bool PlatGetFileStamp(const std::string& strPath, long long& nSize,
+                      long long& nTime);
+
 // Creates one directory. Returns true on success.
 bool PlatMakeDirectory(const std::string& strPath);
 

@@ -27,6 +27,7 @@
 #include "fault.h"
 #include "platform.h"
 #include "profile_reader.h"
+#include "registry_export.h"
 
 struct PlatFile {
   int nFd;
@@ -331,12 +332,17 @@ int TakeOverXattrs(int nOld, int nNew) {
 // Gives the new file the old file's owner and mode. A refused owner change
 // (another user's file) is kPlatRefused: the caller's copy onto the old
 // file then keeps its owner.
+// The mode is set only when it differs or the owner changed (which may
+// clear set-ID bits): a change of the inode would cost its own journal
+// commit at the flush before the rename.
 int TakeOverOwnerAndMode(int nNew, const struct stat& stNew,
                          const struct stat& stOld) {
-  if ((stNew.st_uid != stOld.st_uid || stNew.st_gid != stOld.st_gid) &&
-      fchown(nNew, stOld.st_uid, stOld.st_gid) != 0)
+  bool bOwner = stNew.st_uid != stOld.st_uid || stNew.st_gid != stOld.st_gid;
+  if (bOwner && fchown(nNew, stOld.st_uid, stOld.st_gid) != 0)
     return errno == EPERM ? kPlatRefused : kPlatReplaceFailed;
-  if (fchmod(nNew, stOld.st_mode & 07777) != 0) return kPlatReplaceFailed;
+  bool bMode = (stNew.st_mode & 07777) != (stOld.st_mode & 07777);
+  if ((bOwner || bMode) && fchmod(nNew, stOld.st_mode & 07777) != 0)
+    return kPlatReplaceFailed;
   return kPlatReplaced;
 }
 
@@ -391,95 +397,6 @@ int PrepareReplacement(const std::string& strNativeSrc,
 bool IsRefusal(int nErr) {
   return nErr == EXDEV || nErr == EBUSY || nErr == EISDIR || nErr == EPERM ||
          nErr == EACCES;
-}
-
-// ---- Registry stand-in -----------------------------------------------------
-
-const char kAppPathsKey[] =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
-    "Paths\\TenboEnvSet.exe";
-const size_t kMaxRegValue = 259;  // a 260-byte buffer with its NUL
-
-// Reads the quoted string that starts at nPos (on the opening quote) and
-// moves nPos behind the closing one. "\\" is a backslash, "\"" a quote; a
-// trail byte is never taken for either. False when the quote never closes.
-bool ReadQuoted(const std::string& strLine, size_t& nPos, std::string& strOut) {
-  strOut.clear();
-  for (++nPos; nPos < strLine.size(); ++nPos) {
-    char ch = strLine[nPos];
-    if (ch == '"') {
-      ++nPos;
-      return true;
-    }
-    if (PlatIsLeadByte(static_cast<unsigned char>(ch)) &&
-        nPos + 1 < strLine.size()) {
-      strOut += strLine.substr(nPos++, 2);
-      continue;
-    }
-    bool bEscape = ch == '\\' && nPos + 1 < strLine.size() &&
-                   (strLine[nPos + 1] == '\\' || strLine[nPos + 1] == '"');
-    strOut += bEscape ? strLine[++nPos] : ch;
-  }
-  return false;
-}
-
-// Parses one value line ("@=..." or "\"name\"=..."). Gives the value name
-// ("" for the default) and the string data; a value that is not a string
-// (dword:, hex:) comes back empty. False for a malformed line.
-bool ParseValueLine(const std::string& strLine, std::string& strName,
-                    std::string& strData) {
-  size_t nPos = 0;
-  strName.clear();
-  if (strLine[0] == '@')
-    nPos = 1;
-  else if (!ReadQuoted(strLine, nPos, strName))
-    return false;
-  if (nPos >= strLine.size() || strLine[nPos] != '=') return false;
-  ++nPos;
-  strData.clear();
-  if (nPos < strLine.size() && strLine[nPos] == '"')
-    return ReadQuoted(strLine, nPos, strData);
-  return true;
-}
-
-void SplitLines(const std::string& strData, std::vector<std::string>& vLines) {
-  size_t nPos = 0;
-  while (nPos < strData.size()) {
-    size_t nEnd = strData.find_first_of("\r\n", nPos);
-    if (nEnd == std::string::npos) nEnd = strData.size();
-    vLines.push_back(strData.substr(nPos, nEnd - nPos));
-    nPos = nEnd + (strData.compare(nEnd, 2, "\r\n") == 0 ? 2 : 1);
-  }
-}
-
-// Applies the value lines of the App Paths key; returns true iff the file is
-// a REGEDIT4 export that holds the key.
-bool ParseRegistryExport(const std::string& strData, std::string& strDefault,
-                         std::string& strVersion) {
-  std::vector<std::string> vLines;
-  SplitLines(strData, vLines);
-  if (vLines.empty() || vLines[0] != "REGEDIT4") return false;
-  bool bFound = false;
-  bool bInKey = false;
-  for (const std::string& strLine : vLines) {
-    if (!strLine.empty() && strLine[0] == '[') {
-      size_t nClose = strLine.rfind(']');
-      bInKey = nClose != std::string::npos &&
-               ProfileNameEquals(strLine.substr(1, nClose - 1), kAppPathsKey);
-      bFound = bFound || bInKey;
-      continue;
-    }
-    std::string strName;
-    std::string strValue;
-    if (!bInKey || strLine.empty() ||
-        (strLine[0] != '@' && strLine[0] != '"') ||
-        !ParseValueLine(strLine, strName, strValue))
-      continue;
-    if (strValue.size() > kMaxRegValue) strValue.clear();
-    if (strName.empty() && strLine[0] == '@') strDefault = strValue;
-    if (ProfileNameEquals(strName, "version")) strVersion = strValue;
-  }
-  return bFound;
 }
 
 bool IsAdminGroup(gid_t nGid) {
@@ -735,4 +652,14 @@ unsigned PlatLowerChar(unsigned nChar) {
     return range.nFirst == 0x8440 && nLower >= 0x847F ? nLower + 1 : nLower;
   }
   return nChar;
+}
+
+bool PlatGetFileStamp(const std::string& strPath, long long& nSize,
+                      long long& nTime) {
+  struct stat st;
+  if (stat(NativePath(strPath).c_str(), &st) != 0) return false;
+  nSize = static_cast<long long>(st.st_size);
+  nTime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL +
+          st.st_mtim.tv_nsec;
+  return true;
 }

@@ -424,3 +424,14 @@ bool PlatIsLeadByte(unsigned char chByte) {
 // The CRT lower-cases with the multibyte code page it took from the system
 // at start-up.
 unsigned PlatLowerChar(unsigned nChar) { return _mbctolower(nChar); }
+
+bool PlatGetFileStamp(const std::string& strPath, long long& nSize,
+                      long long& nTime) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
+    return false;
+  nSize = static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  nTime = static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+          data.ftLastWriteTime.dwLowDateTime;
+  return true;
+}
