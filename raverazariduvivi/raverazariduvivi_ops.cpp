@@ -31,6 +31,7 @@ std::string RewriteMessage(int nRet) {
     case -4:
       return "ファイルコピーに失敗(Folder.ini)";
     case -5:
+    case -6:
       return kMsgUpdate;
     default:
       return kMsgUnknown;
