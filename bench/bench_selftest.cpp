@@ -31,11 +31,11 @@ struct Scratch {
   std::string strRoot;
 };
 
-BenchStoreSpec SmallSpec(uint64_t nSeed) {
-  BenchStoreSpec spec;
-  spec.nLibs = 3, spec.nCabs = 40, spec.nNames = 40, spec.nUsers = 200;
-  spec.nSeed = nSeed;
-  return spec;
+BenchStoreShape SmallShape(uint64_t nSeed) {
+  BenchStoreShape shape;
+  shape.nLibs = 3, shape.nCabs = 40, shape.nNames = 40, shape.nUsers = 200;
+  shape.nSeed = nSeed;
+  return shape;
 }
 
 // Every file below the store's data folder: relative path -> bytes.
@@ -92,9 +92,9 @@ std::vector<std::string> Cabinets(
 
 TEST(GenStore, SameSeedSameBytesOtherSeedOtherBytes) {
   Scratch a, b, c;
-  ASSERT_TRUE(BenchMakeStore(a.strRoot + "/s", SmallSpec(7)));
-  ASSERT_TRUE(BenchMakeStore(b.strRoot + "/s", SmallSpec(7)));
-  ASSERT_TRUE(BenchMakeStore(c.strRoot + "/s", SmallSpec(8)));
+  ASSERT_TRUE(BenchMakeStore(a.strRoot + "/s", SmallShape(7)));
+  ASSERT_TRUE(BenchMakeStore(b.strRoot + "/s", SmallShape(7)));
+  ASSERT_TRUE(BenchMakeStore(c.strRoot + "/s", SmallShape(8)));
   EXPECT_EQ(DataFiles(a.strRoot + "/s"), DataFiles(b.strRoot + "/s"));
   EXPECT_NE(DataFiles(a.strRoot + "/s"), DataFiles(c.strRoot + "/s"));
   EXPECT_EQ(DataFiles(a.strRoot + "/s").size(), 1u + 1u + 3u + 3u * 40u);
@@ -102,7 +102,7 @@ TEST(GenStore, SameSeedSameBytesOtherSeedOtherBytes) {
 
 TEST(GenStore, CabinetsHoldEveryKindOfName) {
   Scratch dir;
-  ASSERT_TRUE(BenchMakeStore(dir.strRoot, SmallSpec(1)));
+  ASSERT_TRUE(BenchMakeStore(dir.strRoot, SmallShape(1)));
   std::map<std::string, std::string> mFiles = DataFiles(dir.strRoot);
   std::vector<std::string> vUsers = ListOf(mFiles["User.ini"], "UserList=");
   auto fnUnregistered = [&](const std::string& s) {
@@ -163,7 +163,7 @@ TEST(GenStore, CabinetsHoldEveryKindOfName) {
 
 TEST(GenStore, FilesAreCrLfAndFoldersUtf8) {
   Scratch dir;
-  ASSERT_TRUE(BenchMakeStore(dir.strRoot, SmallSpec(1)));
+  ASSERT_TRUE(BenchMakeStore(dir.strRoot, SmallShape(1)));
   for (const auto& file : DataFiles(dir.strRoot)) {
     std::string strBare = file.second;
     size_t nCrLf = 0;
@@ -243,7 +243,7 @@ TEST(Outcome, EveryDifferenceIsReported) {
 
 TEST(Outcome, CaptureDropsTheRunsHeaderAndMasksTimes) {
   Scratch dir;
-  ASSERT_TRUE(BenchMakeStore(dir.strRoot, SmallSpec(1)));
+  ASSERT_TRUE(BenchMakeStore(dir.strRoot, SmallShape(1)));
   ASSERT_TRUE(
       BenchWriteFile(BenchCwdDir(dir.strRoot) + "/result20240506070809.txt",
                      "cmd\r\ndata\r\nstart\r\n====\r\nLST,OK\r\n実行完了,2024/"
@@ -278,7 +278,7 @@ BenchRun RunFloorSet(const std::string& strRoot) {
 // Folder.ini.new behind.
 TEST(Floor, SetGrantsTheUserEverywhere) {
   Scratch dir;
-  ASSERT_TRUE(BenchMakeStore(dir.strRoot, SmallSpec(3)));
+  ASSERT_TRUE(BenchMakeStore(dir.strRoot, SmallShape(3)));
   BenchRun run = RunFloorSet(dir.strRoot);
   ASSERT_EQ(run.nExit, 1) << run.strOutput;
   std::map<std::string, std::string> mFiles = DataFiles(dir.strRoot);

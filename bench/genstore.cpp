@@ -80,10 +80,10 @@ std::string CabName(int nCab) {
 
 // One name drawn for a list: mostly registered users, with unregistered
 // names, case variants and duplicates of names already drawn.
-std::string DrawName(Rng& rng, const BenchStoreSpec& spec,
+std::string DrawName(Rng& rng, const BenchStoreShape& shape,
                      const std::vector<std::string>& vList) {
   size_t nRoll = rng.Below(100);
-  int nUsers = spec.nUsers > 0 ? spec.nUsers : 1;
+  int nUsers = shape.nUsers > 0 ? shape.nUsers : 1;
   if (nRoll < 6 && !vList.empty()) return vList.back();
   if (nRoll < 10 && !vList.empty()) return vList[rng.Below(vList.size())];
   int nPick = static_cast<int>(rng.Below(static_cast<size_t>(nUsers)));
@@ -100,12 +100,12 @@ void InsertAt(Rng& rng, std::vector<std::string>& vList,
 
 // One access list as it stands in the file; bBrowse: the browse list,
 // which may hold the general viewer.
-std::string MakeList(Rng& rng, const BenchStoreSpec& spec, bool bBrowse) {
+std::string MakeList(Rng& rng, const BenchStoreShape& shape, bool bBrowse) {
   std::vector<std::string> vList;
   size_t nAdmin = rng.Below(100);
   if (nAdmin < 93) vList.push_back(nAdmin < 90 ? "admin" : "ADMIN");
-  while (vList.size() < static_cast<size_t>(spec.nNames))
-    vList.push_back(DrawName(rng, spec, vList));
+  while (vList.size() < static_cast<size_t>(shape.nNames))
+    vList.push_back(DrawName(rng, shape, vList));
   size_t nGranted = rng.Below(100);
   if (nGranted < 8)
     InsertAt(
@@ -123,7 +123,7 @@ std::vector<std::string> OtherSection(Rng& rng) {
 }
 
 // The lines of one cabinet's Folder.ini in one of its layouts.
-std::vector<std::string> CabinetLines(Rng& rng, const BenchStoreSpec& spec,
+std::vector<std::string> CabinetLines(Rng& rng, const BenchStoreShape& shape,
                                       const std::string& strCab) {
   size_t nLayout = rng.Below(100);
   std::vector<std::string> vInfo = {"[FolderInfo]", "Title=" + strCab};
@@ -132,8 +132,8 @@ std::vector<std::string> CabinetLines(Rng& rng, const BenchStoreSpec& spec,
     vInfo.insert(vInfo.end(), vOther.begin(), vOther.end());
     return vInfo;
   }
-  std::string strRW = MakeList(rng, spec, false);
-  std::string strRO = MakeList(rng, spec, true);
+  std::string strRW = MakeList(rng, shape, false);
+  std::string strRO = MakeList(rng, shape, true);
   std::vector<std::string> vAuth = {"[ReadUserInfo]", "UserNameList=" + strRW};
   if (nLayout >= 5) vAuth.push_back("ReadOnlyUserList=" + strRO);
   if (nLayout < 10) vAuth.swap(vInfo);
@@ -146,23 +146,23 @@ std::vector<std::string> CabinetLines(Rng& rng, const BenchStoreSpec& spec,
   return vLines;
 }
 
-uint64_t CabinetSeed(const BenchStoreSpec& spec, int nLib, int nCab) {
-  Rng rng{spec.nSeed ^ (static_cast<uint64_t>(nLib) << 32) ^
+uint64_t CabinetSeed(const BenchStoreShape& shape, int nLib, int nCab) {
+  Rng rng{shape.nSeed ^ (static_cast<uint64_t>(nLib) << 32) ^
           static_cast<uint64_t>(nCab)};
   return rng.Next();
 }
 
-bool MakeLibrary(const std::string& strData, const BenchStoreSpec& spec,
+bool MakeLibrary(const std::string& strData, const BenchStoreShape& shape,
                  int nLib) {
   std::string strLib = LibName(nLib);
   std::string strLibDir = strData + "/" + BenchUtf8(strLib);
   std::vector<std::string> vCabs;
-  for (int nCab = 1; nCab <= spec.nCabs; ++nCab) {
+  for (int nCab = 1; nCab <= shape.nCabs; ++nCab) {
     std::string strCab = CabName(nCab);
     vCabs.push_back(strCab);
-    Rng rng{CabinetSeed(spec, nLib, nCab)};
+    Rng rng{CabinetSeed(shape, nLib, nCab)};
     if (!BenchWriteFile(strLibDir + "/" + BenchUtf8(strCab) + "/Folder.ini",
-                        BenchCrLf(CabinetLines(rng, spec, strCab))))
+                        BenchCrLf(CabinetLines(rng, shape, strCab))))
       return false;
   }
   return BenchWriteFile(
@@ -171,25 +171,25 @@ bool MakeLibrary(const std::string& strData, const BenchStoreSpec& spec,
                  "NameList=" + BenchJoinList(vCabs), "[Other]", "Key=1"}));
 }
 
-std::string RegisteredUsers(const BenchStoreSpec& spec) {
+std::string RegisteredUsers(const BenchStoreShape& shape) {
   std::vector<std::string> vUsers;
-  for (int k = 0; k < spec.nUsers; ++k) {
-    if (k == spec.nUsers / 2) vUsers.push_back(BenchGrantedUser());
+  for (int k = 0; k < shape.nUsers; ++k) {
+    if (k == shape.nUsers / 2) vUsers.push_back(BenchGrantedUser());
     vUsers.push_back(UserName(k));
   }
-  if (spec.nUsers == 0) vUsers.push_back(BenchGrantedUser());
+  if (shape.nUsers == 0) vUsers.push_back(BenchGrantedUser());
   return BenchJoinList(vUsers);
 }
 
-bool MakeDataFolder(const std::string& strData, const BenchStoreSpec& spec) {
+bool MakeDataFolder(const std::string& strData, const BenchStoreShape& shape) {
   std::vector<std::string> vLibs;
-  for (int nLib = 1; nLib <= spec.nLibs; ++nLib) {
+  for (int nLib = 1; nLib <= shape.nLibs; ++nLib) {
     vLibs.push_back(LibName(nLib));
-    if (!MakeLibrary(strData, spec, nLib)) return false;
+    if (!MakeLibrary(strData, shape, nLib)) return false;
   }
   return BenchWriteFile(
              strData + "/User.ini",
-             BenchCrLf({"[UserInfo]", "UserList=" + RegisteredUsers(spec),
+             BenchCrLf({"[UserInfo]", "UserList=" + RegisteredUsers(shape),
                         "[Other]", "Key=1"})) &&
          BenchWriteFile(
              strData + "/Folder.ini",
@@ -229,7 +229,7 @@ std::string BenchRegistryFile(const std::string& strRoot) {
 
 std::string BenchCwdDir(const std::string& strRoot) { return strRoot + "/cwd"; }
 
-bool BenchMakeStore(const std::string& strRoot, const BenchStoreSpec& spec) {
+bool BenchMakeStore(const std::string& strRoot, const BenchStoreShape& shape) {
   return MakeInstallation(strRoot) && BenchMakeDirs(BenchCwdDir(strRoot)) &&
-         MakeDataFolder(BenchDataDir(strRoot), spec);
+         MakeDataFolder(BenchDataDir(strRoot), shape);
 }

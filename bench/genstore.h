@@ -1,6 +1,6 @@
 // The benchmark's store generator: a complete installation (program
 // folder, registry stand-in, data folder) of libraries x cabinets, made
-// from a seed, byte for byte the same for the same spec.
+// from a seed, byte for byte the same for the same shape.
 //
 // Every file is CP932 with CR LF ends; folder names on disk are UTF-8.
 // Each cabinet's access lists hold about nNames names: registered users,
@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string>
 
-struct BenchStoreSpec {
+struct BenchStoreShape {
   int nLibs = 1;       // libraries in the data folder
   int nCabs = 1;       // cabinets in each library
   int nNames = 10;     // names in each access list
@@ -37,4 +37,4 @@ std::string BenchCwdDir(const std::string& strRoot);
 
 // Makes the store under strRoot, which must not hold one yet. Returns true
 // on success.
-bool BenchMakeStore(const std::string& strRoot, const BenchStoreSpec& spec);
+bool BenchMakeStore(const std::string& strRoot, const BenchStoreShape& shape);

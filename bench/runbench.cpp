@@ -87,7 +87,7 @@ struct Case {
   std::vector<std::string> vToolArgs;
   std::vector<std::string> vFloorArgs;  // after the data folder: user
   std::string strFloorWord;
-  BenchStoreSpec spec;
+  BenchStoreShape shape;
   bool bChanging = false;
 };
 
@@ -153,7 +153,7 @@ bool RunOne(const Bench& bench, const Case& c, const std::string& strRoot,
 // Makes the case's store afresh and flushes it, so that no write of the
 // set-up is left for a timed run's fsync to wait for.
 bool Restore(const Case& c, const std::string& strRoot) {
-  return BenchRemoveTree(strRoot) && BenchMakeStore(strRoot, c.spec) &&
+  return BenchRemoveTree(strRoot) && BenchMakeStore(strRoot, c.shape) &&
          BenchSyncFs(strRoot);
 }
 
@@ -272,19 +272,19 @@ bool Measure(Bench& bench, const Case& c, Timing& t) {
 
 // ---- The cases --------------------------------------------------------------
 
-BenchStoreSpec Spec(const Sizes& s, int nLibs, int nCabs, int nNames,
-                    int nUsers) {
-  BenchStoreSpec spec;
-  spec.nLibs = nLibs, spec.nCabs = nCabs, spec.nNames = nNames;
-  spec.nUsers = nUsers, spec.nSeed = static_cast<uint64_t>(s.nSeed);
-  return spec;
+BenchStoreShape Shape(const Sizes& s, int nLibs, int nCabs, int nNames,
+                      int nUsers) {
+  BenchStoreShape shape;
+  shape.nLibs = nLibs, shape.nCabs = nCabs, shape.nNames = nNames;
+  shape.nUsers = nUsers, shape.nSeed = static_cast<uint64_t>(s.nSeed);
+  return shape;
 }
 
 // The case of one command word ("set", "cleanup", "list", "listall").
 Case MakeCase(const std::string& strId, const std::string& strWord,
-              const BenchStoreSpec& spec) {
+              const BenchStoreShape& shape) {
   Case c;
-  c.strId = strId, c.strFloorWord = strWord, c.spec = spec;
+  c.strId = strId, c.strFloorWord = strWord, c.shape = shape;
   c.bChanging = strWord == "set" || strWord == "cleanup";
   std::string strUser = BenchUtf8(BenchGrantedUser());
   if (strWord == "set") c.vToolArgs = {"/set", "/rw", strUser};
@@ -324,9 +324,9 @@ std::string Ratio(double dTool, double dFloor) {
 
 // Measures one command and adds its ratios to the report.
 bool RatioCase(Bench& bench, const std::string& strWord,
-               const std::string& strId, const BenchStoreSpec& spec,
+               const std::string& strId, const BenchStoreShape& shape,
                const std::string& strSize, Timing& t) {
-  if (!Measure(bench, MakeCase(strId, strWord, spec), t)) return false;
+  if (!Measure(bench, MakeCase(strId, strWord, shape), t)) return false;
   bench.vRatios.push_back(Pad(Command(strWord), 21) + Pad(strSize, 42) +
                           Pad(std::to_string(t.nReps), 6) +
                           Pad(Ratio(t.dTool, t.dFloor), 8) +
@@ -344,12 +344,13 @@ std::string Growth(double dT0, double dT1, double dT4) {
 // Measures a command on a tiny store and on stores of size x and 4x, and
 // adds the growth of tool and floor to the report.
 bool GrowthCase(Bench& bench, const std::string& strWord,
-                const std::string& strId, const BenchStoreSpec aSpecs[3],
+                const std::string& strId, const BenchStoreShape aShapes[3],
                 const std::string& strSize) {
   Timing t[3];
   const char* const aSuffix[] = {"-t0", "-1x", "-4x"};
   for (int n = 0; n < 3; ++n)
-    if (!Measure(bench, MakeCase(strId + aSuffix[n], strWord, aSpecs[n]), t[n]))
+    if (!Measure(bench, MakeCase(strId + aSuffix[n], strWord, aShapes[n]),
+                 t[n]))
       return false;
   bench.vGrowth.push_back(
       Pad(Command(strWord), 21) + Pad(strSize, 42) +
@@ -367,25 +368,25 @@ std::string N(int n) { return std::to_string(n); }
 bool RunSetGroup(Bench& bench, const Sizes& s) {
   Timing t;
   return RatioCase(bench, "set", "set",
-                   Spec(s, s.nSetLibs, s.nSetCabs, s.nSetNames, s.nSetUsers),
+                   Shape(s, s.nSetLibs, s.nSetCabs, s.nSetNames, s.nSetUsers),
                    N(s.nSetLibs) + " x " + N(s.nSetCabs) + " cabinets, " +
                        N(s.nSetNames) + " names, " + N(s.nSetUsers) + " users",
                    t);
 }
 
 bool RunListGroup(Bench& bench, const Sizes& s) {
-  BenchStoreSpec spec =
-      Spec(s, s.nSetLibs, s.nSetCabs, s.nSetNames, s.nSetUsers);
+  BenchStoreShape shape =
+      Shape(s, s.nSetLibs, s.nSetCabs, s.nSetNames, s.nSetUsers);
   std::string strSize = "the /set store";
   Timing t;
-  return RatioCase(bench, "list", "list", spec, strSize, t) &&
-         RatioCase(bench, "listall", "listall", spec, strSize, t);
+  return RatioCase(bench, "list", "list", shape, strSize, t) &&
+         RatioCase(bench, "listall", "listall", shape, strSize, t);
 }
 
 bool RunCleanupGroup(Bench& bench, const Sizes& s) {
   Timing t;
   if (!RatioCase(bench, "cleanup", "cleanup",
-                 Spec(s, 1, s.nCleanCabs, s.nCleanNames, s.nCleanUsers),
+                 Shape(s, 1, s.nCleanCabs, s.nCleanNames, s.nCleanUsers),
                  N(s.nCleanCabs) + " cabinets, " + N(s.nCleanNames) +
                      " names, " + N(s.nCleanUsers) + " users",
                  t))
@@ -401,23 +402,23 @@ bool RunCleanupGroup(Bench& bench, const Sizes& s) {
 
 bool RunGrowNamesGroup(Bench& bench, const Sizes& s) {
   int n = s.nGrowNames;
-  const BenchStoreSpec aSpecs[3] = {Spec(s, 1, s.nGrowCabs, 4, 40),
-                                    Spec(s, 1, s.nGrowCabs, n, 10 * n),
-                                    Spec(s, 1, s.nGrowCabs, 4 * n, 40 * n)};
+  const BenchStoreShape aShapes[3] = {Shape(s, 1, s.nGrowCabs, 4, 40),
+                                      Shape(s, 1, s.nGrowCabs, n, 10 * n),
+                                      Shape(s, 1, s.nGrowCabs, 4 * n, 40 * n)};
   std::string strSize = N(n) + " -> " + N(4 * n) + " names, users 10n, " +
                         N(s.nGrowCabs) + " cabinets";
-  return GrowthCase(bench, "set", "grow-names-set", aSpecs, strSize) &&
-         GrowthCase(bench, "cleanup", "grow-names-cleanup", aSpecs, strSize);
+  return GrowthCase(bench, "set", "grow-names-set", aShapes, strSize) &&
+         GrowthCase(bench, "cleanup", "grow-names-cleanup", aShapes, strSize);
 }
 
 bool RunGrowCabinetsGroup(Bench& bench, const Sizes& s) {
   int m = s.nGrowLibCabs;
-  const BenchStoreSpec aSpecs[3] = {Spec(s, 1, 10, 10, 100),
-                                    Spec(s, 1, m, 10, 100),
-                                    Spec(s, 1, 4 * m, 10, 100)};
+  const BenchStoreShape aShapes[3] = {Shape(s, 1, 10, 10, 100),
+                                      Shape(s, 1, m, 10, 100),
+                                      Shape(s, 1, 4 * m, 10, 100)};
   std::string strSize = N(m) + " -> " + N(4 * m) + " cabinets in 1 library";
-  return GrowthCase(bench, "list", "grow-cabinets-list", aSpecs, strSize) &&
-         GrowthCase(bench, "set", "grow-cabinets-set", aSpecs, strSize);
+  return GrowthCase(bench, "list", "grow-cabinets-list", aShapes, strSize) &&
+         GrowthCase(bench, "set", "grow-cabinets-set", aShapes, strSize);
 }
 
 // ---- Options ---------------------------------------------------------------
