@@ -19,8 +19,8 @@
 //                          second of the next 10, so that a name made of
 //                          the run's timestamp is taken
 //   == env NAME=VALUE      an environment variable of the tool
-//   == fault SPEC          loads the fault shim (tests/faultshim) into the
-//                          tool with the rules SPEC (each further one adds
+//   == fault RULES         loads the fault shim (tests/faultshim) into the
+//                          tool with the RULES (each further one adds
 //                          its rules)
 //   == fsizelimit BYTES    the largest file the tool may write; +N: N
 //                          bytes more than the header of the expected

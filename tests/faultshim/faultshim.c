@@ -71,7 +71,7 @@ static int LookUpErr(const char* pszName, int* pErr) {
   return 0;
 }
 
-/* A spec the tests got wrong must not pass as "no fault": it ends the
+/* A rule the tests got wrong must not pass as "no fault": it ends the
  * process with a message and the exit code 99. */
 static void BadSpec(const char* pszRule) {
   fprintf(stderr, "faultshim: bad rule '%s'\n", pszRule);
