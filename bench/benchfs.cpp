@@ -36,16 +36,6 @@ std::string Convert(iconv_t cd, const std::string& strIn) {
   return strOut;
 }
 
-bool WriteAll(int nFd, const std::string& strData) {
-  for (size_t nDone = 0; nDone < strData.size();) {
-    ssize_t n = write(nFd, strData.data() + nDone, strData.size() - nDone);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    nDone += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string BenchUtf8(const std::string& strCp932) {
@@ -108,7 +98,7 @@ bool BenchWriteFile(const std::string& strPath, const std::string& strData) {
   int nFd =
       open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (nFd < 0) return false;
-  bool bOk = WriteAll(nFd, strData);
+  bool bOk = BenchWriteAll(nFd, strData);
   return close(nFd) == 0 && bOk;
 }
 
@@ -154,4 +144,14 @@ std::string BenchSelfDir() {
   std::filesystem::path self =
       std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? "" : self.parent_path().string();
+}
+
+bool BenchWriteAll(int nFd, const std::string& strData) {
+  for (size_t nDone = 0; nDone < strData.size();) {
+    ssize_t n = write(nFd, strData.data() + nDone, strData.size() - nDone);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    nDone += static_cast<size_t>(n);
+  }
+  return true;
 }

@@ -36,6 +36,10 @@ bool BenchWriteFile(const std::string& strPath, const std::string& strData);
 // Creates the folder and every missing folder above it.
 bool BenchMakeDirs(const std::string& strPath);
 
+// Writes every byte to the open descriptor, again after a signal. Returns
+// true on success.
+bool BenchWriteAll(int nFd, const std::string& strData);
+
 // Removes the path and everything below it; true when nothing is left.
 bool BenchRemoveTree(const std::string& strPath);
 

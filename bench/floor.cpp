@@ -133,16 +133,6 @@ std::string Rewrite(const std::vector<std::string>& vLines,
   return strOut;
 }
 
-bool WriteAll(int nFd, const std::string& strData) {
-  for (size_t nDone = 0; nDone < strData.size();) {
-    ssize_t n = write(nFd, strData.data() + nDone, strData.size() - nDone);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    nDone += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Creates Folder.ini.new afresh; a leftover is removed only when found.
 int CreateNew(const std::string& strNew) {
   const int nFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
@@ -164,7 +154,7 @@ bool Replace(const std::string& strDir, const std::string& strData) {
   std::string strNew = strDir + "/Folder.ini.new";
   int nFd = CreateNew(strNew);
   if (nFd < 0) return false;
-  bool bOk = WriteAll(nFd, strData) && fsync(nFd) == 0;
+  bool bOk = BenchWriteAll(nFd, strData) && fsync(nFd) == 0;
   bOk = close(nFd) == 0 && bOk;
   return bOk && rename(strNew.c_str(), (strDir + "/Folder.ini").c_str()) == 0 &&
          SyncFolder(strDir);
@@ -330,7 +320,7 @@ bool Cabinet(Run& run, const std::string& strLib, const std::string& strCab) {
                          strPlace);
     ++run.nTargets;
   }
-  return bOk && WriteAll(run.nResultFd, strOut);
+  return bOk && BenchWriteAll(run.nResultFd, strOut);
 }
 
 // The names of a folder's NameList; false when its Folder.ini cannot be read.
@@ -402,7 +392,8 @@ int Usage() {
 bool Prepare(Run& run) {
   run.nResultFd = open(
       "result.txt", O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
-  if (run.nResultFd < 0 || !WriteAll(run.nResultFd, "floor\r\n")) return false;
+  if (run.nResultFd < 0 || !BenchWriteAll(run.nResultFd, "floor\r\n"))
+    return false;
   if (run.cmd == Command::kSet) return FindUser(run);
   return run.cmd != Command::kCleanup || ReadUsers(run);
 }
@@ -418,8 +409,8 @@ int main(int argc, char** argv) {
   int nLock = Lock();
   if (nLock != kExitDone) return nLock;
   bool bOk = Prepare(run) && Walk(run) &&
-             WriteAll(run.nResultFd,
-                      "targets," + std::to_string(run.nTargets) + "\r\n");
+             BenchWriteAll(run.nResultFd,
+                           "targets," + std::to_string(run.nTargets) + "\r\n");
   bOk = close(run.nResultFd) == 0 && bOk;
   std::printf("%s\n", bOk ? "done" : "failed");
   return bOk ? kExitDone : kExitFailed;
