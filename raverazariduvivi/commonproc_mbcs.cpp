@@ -10,6 +10,28 @@ unsigned char ByteAt(const std::string& str, size_t nPos) {
   return static_cast<unsigned char>(str[nPos]);
 }
 
+// The platform's answers for single bytes, asked once: they are wanted for
+// every byte of every list, and on Windows each answer is a call into the
+// system.
+struct ByteTables {
+  bool abLead[256];
+  unsigned char abLower[256];
+};
+
+ByteTables MakeByteTables() {
+  ByteTables tables;
+  for (unsigned nByte = 0; nByte < 256; ++nByte) {
+    tables.abLead[nByte] = PlatIsLeadByte(static_cast<unsigned char>(nByte));
+    tables.abLower[nByte] = static_cast<unsigned char>(PlatLowerChar(nByte));
+  }
+  return tables;
+}
+
+const ByteTables& Tables() {
+  static const ByteTables tables = MakeByteTables();
+  return tables;
+}
+
 // Tells whether the character of nLen bytes at nPos is one of pszSet.
 bool IsSetChar(const std::string& str, size_t nPos, size_t nLen,
                const char* pszSet) {
@@ -20,14 +42,18 @@ bool IsSetChar(const std::string& str, size_t nPos, size_t nLen,
 }  // namespace
 
 size_t MbCharLen(const std::string& str, size_t nPos) {
-  if (nPos + 1 < str.size() && PlatIsLeadByte(ByteAt(str, nPos))) return 2;
-  return 1;
+  return nPos + 1 < str.size() && Tables().abLead[ByteAt(str, nPos)] ? 2 : 1;
 }
 
+// A byte that is no lead byte always ends a character, so characters start
+// right behind the last one before nPos - 1, and the lead bytes from there
+// pair up: only that run has to be looked at, not the whole string.
 size_t MbPrevChar(const std::string& str, size_t nPos) {
-  size_t nPrev = 0;
-  for (size_t nCur = 0; nCur < nPos; nCur += MbCharLen(str, nCur)) nPrev = nCur;
-  return nPrev;
+  if (nPos == 0) return 0;
+  size_t nLast = nPos - 1;
+  size_t nStart = nLast;
+  while (nStart > 0 && Tables().abLead[ByteAt(str, nStart - 1)]) --nStart;
+  return (nLast - nStart) % 2 == 0 ? nLast : nLast - 1;
 }
 
 size_t MbFind(const std::string& strHay, const std::string& strNeedle,
@@ -40,24 +66,29 @@ size_t MbFind(const std::string& strHay, const std::string& strNeedle,
 }
 
 std::string MbLower(const std::string& str) {
-  std::string strLower;
-  strLower.reserve(str.size());
+  const ByteTables& tables = Tables();
+  std::string strLower(str);
   for (size_t nPos = 0; nPos < str.size();) {
-    size_t nLen = MbCharLen(str, nPos);
-    unsigned nChar = ByteAt(str, nPos);
-    if (nLen == 2) nChar = nChar << 8 | ByteAt(str, nPos + 1);
+    unsigned char chByte = ByteAt(str, nPos);
+    if (!tables.abLead[chByte] || nPos + 1 == str.size()) {
+      strLower[nPos++] = static_cast<char>(tables.abLower[chByte]);
+      continue;
+    }
     // The lowered character takes as many bytes as the original, so byte
     // positions in a lowered copy stay those of the original.
-    unsigned nLower = PlatLowerChar(nChar);
-    if (nLen == 2) strLower += static_cast<char>(nLower >> 8);
-    strLower += static_cast<char>(nLower & 0xFF);
-    nPos += nLen;
+    unsigned nLower = PlatLowerChar(chByte << 8 | ByteAt(str, nPos + 1));
+    strLower[nPos] = static_cast<char>(nLower >> 8);
+    strLower[nPos + 1] = static_cast<char>(nLower & 0xFF);
+    nPos += 2;
   }
   return strLower;
 }
 
+// Lower-casing keeps the byte length, so strings of different lengths
+// differ without being lowered.
 bool MbEqualNoCase(const std::string& strA, const std::string& strB) {
-  return MbLower(strA) == MbLower(strB);
+  if (strA.size() != strB.size()) return false;
+  return strA == strB || MbLower(strA) == MbLower(strB);
 }
 
 std::string MbTrim(const std::string& str, const char* pszSet) {

@@ -41,12 +41,11 @@ void ReadLine(const std::string& strLine, const std::string& strBlock,
   strOut += strLine + kNewLine;
 }
 
-// Runs the line reader over the bytes of Folder.ini: a line ends at LF, a CR
-// before the LF is dropped, every other byte is kept. Appends the kept lines,
-// CR LF ended, to strOut. Returns true iff a section header was met.
-bool FilterFolderIni(const std::string& strData, const std::string& strBlock,
-                     std::string& strOut) {
-  int nReadFlag = 0;
+// Calls fnLine with every trimmed, non-empty line of the bytes of
+// Folder.ini as the rewrite cuts them: a line ends at LF, a CR before the LF
+// is dropped, every other byte is kept. Stops when fnLine returns false.
+template <typename LineFn>
+void ForEachLine(const std::string& strData, LineFn fnLine) {
   for (size_t nStart = 0; nStart < strData.size();) {
     size_t nEnd = strData.find('\n', nStart);
     bool bLf = nEnd != std::string::npos;
@@ -54,10 +53,31 @@ bool FilterFolderIni(const std::string& strData, const std::string& strBlock,
     size_t nLen = nEnd - nStart;
     if (bLf && nLen > 0 && strData[nEnd - 1] == '\r') --nLen;
     std::string strLine = MbTrim(strData.substr(nStart, nLen), "\t ");
-    if (!strLine.empty()) ReadLine(strLine, strBlock, nReadFlag, strOut);
+    if (!strLine.empty() && !fnLine(strLine)) return;
     nStart = nEnd + 1;
   }
+}
+
+// Runs the line reader over the bytes of Folder.ini, appending the kept
+// lines, CR LF ended, to strOut. Returns true iff a section header was met.
+bool FilterFolderIni(const std::string& strData, const std::string& strBlock,
+                     std::string& strOut) {
+  int nReadFlag = 0;
+  ForEachLine(strData, [&](const std::string& strLine) {
+    ReadLine(strLine, strBlock, nReadFlag, strOut);
+    return true;
+  });
   return nReadFlag != 0;
+}
+
+// Returns true iff the line reader meets a section header in the bytes.
+bool HasSectionHeader(const std::string& strData) {
+  bool bFound = false;
+  ForEachLine(strData, [&](const std::string& strLine) {
+    bFound = IsSectionStart(strLine);
+    return !bFound;
+  });
+  return bFound;
 }
 
 // Tells whether the reader takes from strOut the lists that strBlock holds
@@ -132,10 +152,10 @@ int RewriteFolderIni(const FolderIni& ini, const std::string& strUserNameList,
     TRACE("Not exist Folder.ini");
     if (nMode == kIniDelete) return 1;
   }
+  if (nMode == kIniCheck) return CheckResult(HasSectionHeader(ini.strData));
   std::string strOut;
   int nFound = RewriteFolderIniData(ini.strData, strUserNameList,
                                     strReadOnlyUserList, nMode, strOut);
-  if (nMode == kIniCheck) return CheckResult(nFound == 1);
   if (nFound < 0) {
     TRACE("The lists would not read back as written.");
     return nFound;

@@ -1,5 +1,6 @@
 #include "userproc.h"
 
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -75,8 +76,9 @@ int DeleteFromList(const FolderIni& ini, int nKey, const std::string& strUser,
 bool AppendNewItems(const std::string& strIn, std::string& strOut) {
   bool bAdmin = false;
   bool bRegular = IsRegularUserList(strIn);
-  std::unordered_set<std::string> setKept;
-  for (std::string& strItem : NamesOf(strIn)) {
+  std::vector<std::string> vNames = NamesOf(strIn);
+  std::unordered_set<std::string_view> setKept;
+  for (std::string& strItem : vNames) {
     if (!bAdmin && MbEqualNoCase(strItem, "admin")) bAdmin = true;
     bool bNew = bRegular ? setKept.insert(strItem).second
                          : strOut.empty() ||

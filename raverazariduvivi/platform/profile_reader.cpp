@@ -2,74 +2,93 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "platform.h"
 
 namespace {
+
+// Lines, names and values are looked at in place, as views of the profile
+// text: the reader is asked for several keys of every Folder.ini of a run.
+using View = std::string_view;
 
 bool IsBlank(char ch) {
   unsigned char uch = static_cast<unsigned char>(ch);
   return (uch >= 0x09 && uch <= 0x0D) || uch == 0x20 || uch == 0x1A;
 }
 
-std::string Trim(const std::string& str) {
-  size_t nBegin = 0;
-  size_t nEnd = str.size();
-  while (nBegin < nEnd && IsBlank(str[nBegin])) ++nBegin;
-  while (nEnd > nBegin && IsBlank(str[nEnd - 1])) --nEnd;
-  return str.substr(nBegin, nEnd - nBegin);
+View Trim(View str) {
+  while (!str.empty() && IsBlank(str.front())) str.remove_prefix(1);
+  while (!str.empty() && IsBlank(str.back())) str.remove_suffix(1);
+  return str;
 }
 
 // The Windows reader trims only spaces from the arguments, unlike the
 // names in the file.
-std::string TrimSpaces(const char* psz) {
-  std::string str = psz;
+View TrimSpaces(const char* psz) {
+  View str = psz;
   size_t nBegin = str.find_first_not_of(' ');
-  if (nBegin == std::string::npos) return "";
+  if (nBegin == View::npos) return View();
   return str.substr(nBegin, str.find_last_not_of(' ') + 1 - nBegin);
 }
 
 // Returns the byte length of the character at nPos; a lead byte at the end
 // of the string stands alone.
-size_t CharLen(const std::string& str, size_t nPos) {
+size_t CharLen(View str, size_t nPos) {
   bool bLead = PlatIsLeadByte(static_cast<unsigned char>(str[nPos]));
   return bLead && nPos + 1 < str.size() ? 2 : 1;
 }
 
 // Returns the position of the first ch that is a character of its own, or
 // npos: a trail byte equal to ch does not count.
-size_t FindChar(const std::string& str, char ch) {
+size_t FindChar(View str, char ch) {
   for (size_t nPos = 0; nPos < str.size(); nPos += CharLen(str, nPos))
     if (str[nPos] == ch) return nPos;
-  return std::string::npos;
+  return View::npos;
 }
 
 char FoldAscii(char ch) { return ch >= 'A' && ch <= 'Z' ? ch + 0x20 : ch; }
 
+// Compares character by character; only single-byte letters fold, so a
+// trail byte that happens to be a letter must match exactly. A stored name
+// ends at a NUL.
+bool NameEquals(View strName, View strWanted) {
+  strName = strName.substr(0, strName.find('\0'));
+  if (strName.size() != strWanted.size()) return false;
+  for (size_t nPos = 0; nPos < strName.size();) {
+    size_t nLen = CharLen(strName, nPos);
+    if (nLen == 1 && FoldAscii(strName[nPos]) != FoldAscii(strWanted[nPos]))
+      return false;
+    if (nLen == 2 && strName.compare(nPos, 2, strWanted, nPos, 2) != 0)
+      return false;
+    nPos += nLen;
+  }
+  return true;
+}
+
 // Returns the next line, trimmed, and moves nPos past its line end.
-std::string NextLine(const std::string& strData, size_t& nPos) {
+View NextLine(View strData, size_t& nPos) {
   size_t nEnd = std::min(strData.find_first_of("\r\n", nPos), strData.size());
-  std::string strLine = Trim(strData.substr(nPos, nEnd - nPos));
+  View strLine = Trim(strData.substr(nPos, nEnd - nPos));
   nPos = std::min(strData.find_first_not_of("\r\n", nEnd), strData.size());
   return strLine;
 }
 
 // Takes the section name of a header line; false for any other line. The
 // name ends at the first "]", or at the line end when there is none.
-bool ParseHeader(const std::string& strLine, std::string& strName) {
+bool ParseHeader(View strLine, View& strName) {
   if (strLine.empty() || strLine[0] != '[') return false;
-  std::string strRest = strLine.substr(1);
+  View strRest = strLine.substr(1);
   strName = Trim(strRest.substr(0, FindChar(strRest, ']')));
   return true;
 }
 
 // Takes the name and the raw value of a key line; false for a comment or a
 // line without "=".
-bool ParseKey(const std::string& strLine, std::string& strName,
-              std::string& strValue) {
+bool ParseKey(View strLine, View& strName, View& strValue) {
   if (strLine.empty() || strLine[0] == ';') return false;
   size_t nEqual = FindChar(strLine, '=');
-  if (nEqual == std::string::npos) return false;
+  if (nEqual == View::npos) return false;
   strName = Trim(strLine.substr(0, nEqual));
   strValue = Trim(strLine.substr(nEqual + 1));
   return true;
@@ -78,18 +97,17 @@ bool ParseKey(const std::string& strLine, std::string& strName,
 // Finds the raw value of the key in the first section of the name; false
 // when the section or the key is missing. Lines above the first header are
 // in no section.
-bool FindValue(const std::string& strData, const std::string& strSection,
-               const std::string& strKey, std::string& strValue) {
+bool FindValue(View strData, View strSection, View strKey, View& strValue) {
   bool bInSection = false;
   for (size_t nPos = 0; nPos < strData.size();) {
-    std::string strLine = NextLine(strData, nPos);
-    std::string strName;
-    std::string strRaw;
+    View strLine = NextLine(strData, nPos);
+    View strName;
+    View strRaw;
     if (ParseHeader(strLine, strName)) {
       if (bInSection) return false;
-      bInSection = ProfileNameEquals(strName, strSection.c_str());
+      bInSection = NameEquals(strName, strSection);
     } else if (bInSection && ParseKey(strLine, strName, strRaw) &&
-               ProfileNameEquals(strName, strKey.c_str())) {
+               NameEquals(strName, strKey)) {
       strValue = strRaw;
       return true;
     }
@@ -98,8 +116,8 @@ bool FindValue(const std::string& strData, const std::string& strSection,
 }
 
 // Cuts the value at a NUL and removes one pair of matching quotes.
-std::string Unquote(const std::string& strRaw) {
-  std::string strValue = strRaw.substr(0, strRaw.find('\0'));
+View Unquote(View strRaw) {
+  View strValue = strRaw.substr(0, strRaw.find('\0'));
   if (strValue.size() >= 2 && (strValue[0] == '"' || strValue[0] == '\'') &&
       strValue.back() == strValue[0])
     return strValue.substr(1, strValue.size() - 2);
@@ -107,7 +125,7 @@ std::string Unquote(const std::string& strRaw) {
 }
 
 // Stores what fits of str and a NUL; nSize is at least 1.
-unsigned Store(const std::string& str, char* pBuffer, unsigned nSize) {
+unsigned Store(View str, char* pBuffer, unsigned nSize) {
   size_t nCount = std::min<size_t>(str.size(), nSize - 1);
   std::memcpy(pBuffer, str.data(), nCount);
   pBuffer[nCount] = '\0';
@@ -120,7 +138,7 @@ unsigned ProfileGetString(const std::string& strData, const char* pszSection,
                           const char* pszKey, const char* pszDefault,
                           char* pBuffer, unsigned nSize) {
   if (pBuffer == nullptr || nSize == 0) return 0;
-  std::string strValue;
+  View strValue;
   if (FindValue(strData, TrimSpaces(pszSection), TrimSpaces(pszKey), strValue))
     return Store(Unquote(strValue), pBuffer, nSize);
   std::string strDefault = pszDefault != nullptr ? pszDefault : "";
@@ -128,18 +146,6 @@ unsigned ProfileGetString(const std::string& strData, const char* pszSection,
   return Store(strDefault, pBuffer, nSize);
 }
 
-// Compares character by character; only single-byte letters fold, so a
-// trail byte that happens to be a letter must match exactly.
 bool ProfileNameEquals(const std::string& strName, const char* pszName) {
-  std::string strA = strName.substr(0, strName.find('\0'));
-  std::string strB = pszName;
-  if (strA.size() != strB.size()) return false;
-  for (size_t nPos = 0; nPos < strA.size();) {
-    size_t nLen = CharLen(strA, nPos);
-    if (nLen == 1 && FoldAscii(strA[nPos]) != FoldAscii(strB[nPos]))
-      return false;
-    if (nLen == 2 && strA.compare(nPos, 2, strB, nPos, 2) != 0) return false;
-    nPos += nLen;
-  }
-  return true;
+  return NameEquals(strName, pszName);
 }
