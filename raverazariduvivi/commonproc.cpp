@@ -74,11 +74,12 @@ std::string JoinPath(const std::string& strFolder, const std::string& strName) {
 // so the CR LF line ends of a Windows text file are made here.
 std::string TextFileLine(const std::string& strText) {
   std::string strOut;
-  for (char ch : strText) {
-    if (ch == '\n') strOut += '\r';
-    strOut += ch;
-  }
-  return strOut + "\r\n";
+  strOut.reserve(strText.size() + 2);
+  size_t nStart = 0;
+  for (size_t nLf; (nLf = strText.find('\n', nStart)) != std::string::npos;
+       nStart = nLf + 1)
+    strOut.append(strText, nStart, nLf - nStart).append("\r\n");
+  return strOut.append(strText, nStart, std::string::npos).append("\r\n");
 }
 
 void split(const std::string& s, const std::string& delim,
@@ -108,8 +109,8 @@ void split(const std::string& s, const std::string& delim,
 std::vector<std::string> NamesOf(const std::string& strList) {
   std::vector<std::string> vItems, vNames;
   split(strList, ",", vItems);
-  for (const std::string& strItem : vItems)
-    if (!strItem.empty()) vNames.push_back(strItem);
+  for (std::string& strItem : vItems)
+    if (!strItem.empty()) vNames.push_back(std::move(strItem));
   return vNames;
 }
 
@@ -152,12 +153,14 @@ void IndexUserList(const std::string& strList, int bMatchCase,
   index.bMatchCase = bMatchCase;
   index.bRegular = IsRegularUserList(strList);
   index.setItems.clear();
+  index.strKeyed.clear();
   if (!index.bRegular) return;
-  const std::string strKeyed = bMatchCase ? strList : MbLower(strList);
+  index.strKeyed = bMatchCase ? strList : MbLower(strList);
+  std::string_view svKeyed = index.strKeyed;
   for (size_t nStart = 0, nEnd;
-       (nEnd = strKeyed.find(',', nStart)) != std::string::npos;
+       (nEnd = svKeyed.find(',', nStart)) != std::string_view::npos;
        nStart = nEnd + 1)
-    index.setItems.insert(strKeyed.substr(nStart, nEnd - nStart));
+    index.setItems.insert(svKeyed.substr(nStart, nEnd - nStart));
 }
 
 bool IsInUserList(const UserListIndex& index, const std::string& strName) {
@@ -166,8 +169,8 @@ bool IsInUserList(const UserListIndex& index, const std::string& strName) {
     std::string strProbe = strName;
     return SearchUserString(index.strList, strProbe, 0, index.bMatchCase) == 1;
   }
-  return index.setItems.count(index.bMatchCase ? strName : MbLower(strName)) >
-         0;
+  if (index.bMatchCase) return index.setItems.count(strName) > 0;
+  return index.setItems.count(MbLower(strName)) > 0;
 }
 
 std::string DeleteUserString(const std::string& strTarget,

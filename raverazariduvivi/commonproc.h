@@ -12,6 +12,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -42,11 +43,17 @@ int SearchUserString(const std::string& strTarget, std::string& strSub,
 // hash set; any other list, and a name holding a comma byte, by
 // SearchUserString, so that both give the same answer always.
 struct UserListIndex {
+  UserListIndex() = default;
+  // The set points into strKeyed, so an index is neither copied nor moved.
+  UserListIndex(const UserListIndex&) = delete;
+  UserListIndex& operator=(const UserListIndex&) = delete;
+
   std::string strList;
   int bMatchCase = 0;
   bool bRegular = false;
-  std::unordered_set<std::string> setItems;  // comma-ended items, lower-cased
-                                             // unless bMatchCase
+  std::string strKeyed;  // strList, lower-cased unless bMatchCase
+  std::unordered_set<std::string_view> setItems;  // comma-ended items of
+                                                  // strKeyed
 };
 
 // Indexes strList for lookups that ignore case unless bMatchCase is set.

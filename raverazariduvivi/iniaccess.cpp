@@ -148,18 +148,22 @@ int GetIniValue(const std::string& strIniData, int nKey,
 
 int GetRegisteredUsers(const std::string& strFolder,
                        const UserListIndex*& pUsers) {
-  RegisteredCache stamp;
-  stamp.strIniFile = JoinPath(strFolder, g_aKeyTable[kKeyUserList][0]);
-  stamp.bValid = PlatGetFileStamp(stamp.strIniFile, stamp.nSize, stamp.nTime);
+  std::string strIniFile = JoinPath(strFolder, g_aKeyTable[kKeyUserList][0]);
+  long long nSize = 0;
+  long long nTime = 0;
+  bool bStamp = PlatGetFileStamp(strIniFile, nSize, nTime);
   RegisteredCache& cache = g_registered;
-  if (!stamp.bValid || !cache.bValid || cache.strIniFile != stamp.strIniFile ||
-      cache.nSize != stamp.nSize || cache.nTime != stamp.nTime) {
+  if (!bStamp || !cache.bValid || cache.strIniFile != strIniFile ||
+      cache.nSize != nSize || cache.nTime != nTime) {
     cache.bValid = false;
     std::string strList;
     int nRet = getKeyValue(strFolder, kKeyUserList, strList);
     if (nRet != 1) return nRet;
-    IndexUserList(strList, 1, stamp.index);
-    cache = std::move(stamp);
+    IndexUserList(strList, 1, cache.index);
+    cache.strIniFile = strIniFile;
+    cache.nSize = nSize;
+    cache.nTime = nTime;
+    cache.bValid = bStamp;
   }
   pUsers = &cache.index;
   return 1;

@@ -97,16 +97,16 @@ bool ReadsAsWritten(const std::string& strOut, const std::string& strBlock) {
   return true;
 }
 
-// Writes strData as the whole of a new file, flushed to the disk. Whatever
-// stands at the path is removed by its name first (a link itself, never its
-// target), and the file is then created exclusively: a link planted in
-// between makes the create fail instead of redirecting the write. Returns
-// false when the create, write, flush or close fails.
+// Writes strData as the whole of a new file, flushed to the disk. The file
+// is created exclusively; when that fails, whatever stands at the path (the
+// leftover of an interrupted run, or something planted) is removed by its
+// name (a link itself, never its target) and the create tried once more: a
+// link planted in between makes it fail instead of redirecting the write.
+// Returns false when the create, write, flush or close fails.
 bool WriteNewFile(const std::string& strPath, const std::string& strData) {
-  // The delete fails when nothing is there; it needs no check of its own,
-  // since the exclusive create below fails whenever the name is still taken.
-  static_cast<void>(PlatDeleteFile(strPath));
   PlatFile* pFile = PlatCreateFile(strPath);
+  if (pFile == nullptr && PlatDeleteFile(strPath))
+    pFile = PlatCreateFile(strPath);
   if (pFile == nullptr) {
     TRACE_VALUE("Outputfile Open error. file", strPath);
     return false;

@@ -111,10 +111,12 @@ int LogOut(const std::string& strLine) {
 std::string SetResultLog(int nType, int nResult, int nAccess,
                          const std::string& strUser, const std::string& strLib,
                          const std::string& strCab, const std::string& strMsg) {
-  std::string strUserField = strUser.empty() ? "" : UserField(strUser);
-  return std::string(CodeWord(nType)) + "," + ResultWord(nResult) + "," +
-         AccessWord(nAccess) + "," + strUserField + "," +
-         PlaceField(strLib, strCab) + "," + strMsg;
+  std::string strRecord = CodeWord(nType);
+  strRecord.append(",").append(ResultWord(nResult));
+  strRecord.append(",").append(AccessWord(nAccess)).append(",");
+  if (!strUser.empty()) strRecord += UserField(strUser);
+  strRecord.append(",").append(PlaceField(strLib, strCab));
+  return strRecord.append(",").append(strMsg);
 }
 
 int LogClose() {

@@ -240,15 +240,25 @@ bool SyncFolderOf(const std::string& strNative) {
 }
 
 // The replace's answer to a side that cannot be opened: O_NOFOLLOW met a
-// link (ELOOP), or the system refuses, which the caller's copy onto the old
+// link (ELOOP) or the path is a socket (ENXIO), or the system refuses, which the caller's copy onto the old
 // file may still get past.
 int ReplaceOpenError(int nErr) {
-  if (nErr == ELOOP) return kPlatNotRegular;
+  if (nErr == ELOOP || nErr == ENXIO) return kPlatNotRegular;
   return nErr == EACCES || nErr == EPERM ? kPlatRefused : kPlatReplaceFailed;
 }
 
-// Opens one side of the replace read-only for its metadata, never through
-// a link and never waiting on a FIFO. -1 with nResult set on failure.
+// Tells whether the just opened side of the replace is a regular file, st
+// getting its metadata; otherwise closes it and sets nResult.
+bool KeepRegularSide(int nFd, struct stat& st, int& nResult) {
+  bool bStat = fstat(nFd, &st) == 0;
+  if (bStat && S_ISREG(st.st_mode)) return true;
+  nResult = bStat ? kPlatNotRegular : kPlatReplaceFailed;
+  Discard(nFd);
+  return false;
+}
+
+// Opens the new side of the replace read-only for its metadata, never
+// through a link and never waiting on a FIFO. -1 with nResult set on failure.
 int OpenReplaceSide(const std::string& strNative, struct stat& st,
                     int& nResult) {
   int nFd = OpenNative(strNative, O_RDONLY | O_NOFOLLOW | kNoWait);
@@ -256,11 +266,17 @@ int OpenReplaceSide(const std::string& strNative, struct stat& st,
     nResult = ReplaceOpenError(errno);
     return -1;
   }
-  bool bStat = fstat(nFd, &st) == 0;
-  if (bStat && S_ISREG(st.st_mode)) return nFd;
-  nResult = bStat ? kPlatNotRegular : kPlatReplaceFailed;
-  Discard(nFd);
-  return -1;
+  return KeepRegularSide(nFd, st, nResult) ? nFd : -1;
+}
+
+// Opens the file that the replace takes the place of, the same way: nOld
+// is -1 and the result kPlatReplaced when there is none.
+int OpenOldSide(const std::string& strNativeDst, struct stat& st, int& nOld) {
+  int nResult = kPlatReplaced;
+  nOld = OpenNative(strNativeDst, O_RDONLY | O_NOFOLLOW | kNoWait);
+  if (nOld < 0) return errno == ENOENT ? kPlatReplaced : ReplaceOpenError(errno);
+  if (!KeepRegularSide(nOld, st, nResult)) nOld = -1;
+  return nResult;
 }
 
 // Calls fnRead(pBuffer, nSize), a flistxattr or fgetxattr, with a buffer as
@@ -271,6 +287,10 @@ bool ReadSized(ReadFn fnRead, std::string& strOut) {
   for (;;) {
     ssize_t nSize = fnRead(nullptr, 0);
     if (nSize < 0) return false;
+    if (nSize == 0) {
+      strOut.clear();
+      return true;
+    }
     std::string strBuf(static_cast<size_t>(nSize) + 1, '\0');
     nSize = fnRead(&strBuf[0], strBuf.size());
     if (nSize < 0 && errno == ERANGE) continue;
@@ -316,10 +336,11 @@ bool CopyXattr(int nOld, int nNew, const std::string& strName) {
 // system.posix_acl_*, so the ACL comes along; it is set after fchmod, so
 // that its mask is the group permission again. A refusal is kPlatRefused:
 // the caller's copy onto the old file keeps everything.
-int TakeOverXattrs(int nOld, int nNew) {
+int TakeOverXattrs(int nOld, int nNew, bool& bChanged) {
   std::vector<std::string> vOld;
   std::vector<std::string> vNew;
   if (!ListXattrs(nOld, vOld) || !ListXattrs(nNew, vNew)) return kPlatRefused;
+  bChanged = !vOld.empty() || !vNew.empty();
   for (const std::string& strName : vOld)
     if (!CopyXattr(nOld, nNew, strName)) return kPlatRefused;
   for (const std::string& strName : vNew)
@@ -358,34 +379,33 @@ int CheckOwnerAndMode(int nNew, const struct stat& stOld) {
   return bSame ? kPlatReplaced : kPlatRefused;
 }
 
-// Gives the new file everything of the old file at strNativeDst that the
-// rename would lose: owner, group, mode, ACL, extended attributes, all by
-// descriptor.
-int TakeOverMetadata(int nNew, const struct stat& stNew,
-                     const std::string& strNativeDst) {
-  struct stat stOld;
-  int nResult = kPlatReplaced;
-  int nOld = OpenReplaceSide(strNativeDst, stOld, nResult);
-  if (nOld < 0) return nResult;
-  nResult = TakeOverOwnerAndMode(nNew, stNew, stOld);
-  if (nResult == kPlatReplaced) nResult = TakeOverXattrs(nOld, nNew);
-  if (nResult == kPlatReplaced) nResult = CheckOwnerAndMode(nNew, stOld);
-  Discard(nOld);
+// Gives the new file everything of the open old file that the rename would
+// lose: owner, group, mode, ACL, extended attributes, all by descriptor.
+// When none of them had to be set, the new file's own are already right.
+int TakeOverMetadata(int nNew, const struct stat& stNew, int nOld,
+                     const struct stat& stOld) {
+  int nResult = TakeOverOwnerAndMode(nNew, stNew, stOld);
+  bool bXattrs = false;
+  if (nResult == kPlatReplaced) nResult = TakeOverXattrs(nOld, nNew, bXattrs);
+  bool bSame = stNew.st_uid == stOld.st_uid && stNew.st_gid == stOld.st_gid &&
+               (stNew.st_mode & 07777) == (stOld.st_mode & 07777);
+  if (nResult == kPlatReplaced && (bXattrs || !bSame))
+    nResult = CheckOwnerAndMode(nNew, stOld);
   return nResult;
 }
 
 // Prepares the source for the rename: a regular file with no other name
 // (a planted hard link would keep the new content reachable elsewhere), the
-// old file's metadata when there is one, data on disk.
-int PrepareReplacement(const std::string& strNativeSrc,
-                       const std::string* pNativeDst) {
+// metadata of the old file when there is one (nOld, else -1), data on disk.
+int PrepareReplacement(const std::string& strNativeSrc, int nOld,
+                       const struct stat& stOld) {
   struct stat stNew;
   int nResult = kPlatReplaced;
   int nNew = OpenReplaceSide(strNativeSrc, stNew, nResult);
   if (nNew < 0) return nResult;
   if (stNew.st_nlink != 1) nResult = kPlatNotRegular;
-  if (nResult == kPlatReplaced && pNativeDst != nullptr)
-    nResult = TakeOverMetadata(nNew, stNew, *pNativeDst);
+  if (nResult == kPlatReplaced && nOld >= 0)
+    nResult = TakeOverMetadata(nNew, stNew, nOld, stOld);
   if (nResult == kPlatReplaced && fsync(nNew) != 0)
     nResult = kPlatReplaceFailed;
   if (close(nNew) != 0 && nResult == kPlatReplaced)
@@ -505,13 +525,13 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   std::string strNativeSrc = NativePath(strSrc);
   std::string strNativeDst = NativePath(strDst);
   // A Folder.ini that is a link is never written through, not even by the
-  // copy fallback.
+  // copy fallback: the old side is opened without following links.
   struct stat stOld;
-  bool bOld = lstat(strNativeDst.c_str(), &stOld) == 0;
-  if (!bOld && errno != ENOENT) return kPlatReplaceFailed;
-  if (bOld && !S_ISREG(stOld.st_mode)) return kPlatNotRegular;
-  int nResult =
-      PrepareReplacement(strNativeSrc, bOld ? &strNativeDst : nullptr);
+  int nOld = -1;
+  int nResult = OpenOldSide(strNativeDst, stOld, nOld);
+  if (nResult == kPlatReplaced)
+    nResult = PrepareReplacement(strNativeSrc, nOld, stOld);
+  if (nOld >= 0) Discard(nOld);
   if (nResult != kPlatReplaced) return nResult;
   if (rename(strNativeSrc.c_str(), strNativeDst.c_str()) != 0)
     return IsRefusal(errno) ? kPlatRefused : kPlatReplaceFailed;
