@@ -1,7 +1,5 @@
 #include "commonproc_mbcs.h"
 
-#include <cstring>
-
 #include "platform/platform.h"
 
 namespace {
@@ -27,16 +25,17 @@ ByteTables MakeByteTables() {
   return tables;
 }
 
-const ByteTables& Tables() {
-  static const ByteTables tables = MakeByteTables();
-  return tables;
-}
+const ByteTables g_tables = MakeByteTables();
+
+const ByteTables& Tables() { return g_tables; }
 
 // Tells whether the character of nLen bytes at nPos is one of pszSet.
 bool IsSetChar(const std::string& str, size_t nPos, size_t nLen,
                const char* pszSet) {
-  return nLen == 1 && str[nPos] != '\0' &&
-         std::strchr(pszSet, str[nPos]) != nullptr;
+  if (nLen != 1) return false;
+  for (const char* pSet = pszSet; *pSet != '\0'; ++pSet)
+    if (*pSet == str[nPos]) return true;
+  return false;
 }
 
 }  // namespace
@@ -61,7 +60,9 @@ size_t MbFind(const std::string& strHay, const std::string& strNeedle,
   if (strNeedle.empty()) return std::string::npos;
   for (size_t nPos = nFrom; nPos + strNeedle.size() <= strHay.size();
        nPos += MbCharLen(strHay, nPos))
-    if (strHay.compare(nPos, strNeedle.size(), strNeedle) == 0) return nPos;
+    if (strHay[nPos] == strNeedle[0] &&
+        strHay.compare(nPos, strNeedle.size(), strNeedle) == 0)
+      return nPos;
   return std::string::npos;
 }
 

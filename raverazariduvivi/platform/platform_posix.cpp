@@ -188,8 +188,10 @@ PlatFile* OpenForWrite(const std::string& strPath, int nFlags) {
       OpenNative(NativePath(strPath),
                  O_WRONLY | O_CREAT | O_NOFOLLOW | kNoWait | nFlags, 0666);
   if (nFd < 0) return nullptr;
+  // What O_EXCL just created is a regular file.
   struct stat st;
-  if (IsRegularFd(nFd, st)) return new PlatFile{nFd, strPath};
+  if ((nFlags & O_EXCL) != 0 || IsRegularFd(nFd, st))
+    return new PlatFile{nFd, strPath};
   Discard(nFd);
   return nullptr;
 }

@@ -68,9 +68,13 @@ bool NameEquals(View strName, View strWanted) {
 
 // Returns the next line, trimmed, and moves nPos past its line end.
 View NextLine(View strData, size_t& nPos) {
-  size_t nEnd = std::min(strData.find_first_of("\r\n", nPos), strData.size());
+  auto fnLineEnd = [&strData](size_t n) {
+    return strData[n] == '\r' || strData[n] == '\n';
+  };
+  size_t nEnd = nPos;
+  while (nEnd < strData.size() && !fnLineEnd(nEnd)) ++nEnd;
   View strLine = Trim(strData.substr(nPos, nEnd - nPos));
-  nPos = std::min(strData.find_first_not_of("\r\n", nEnd), strData.size());
+  for (nPos = nEnd; nPos < strData.size() && fnLineEnd(nPos);) ++nPos;
   return strLine;
 }
 
