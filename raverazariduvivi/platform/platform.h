@@ -95,8 +95,8 @@ constexpr int kPlatNotRegular = -2;     // src or dst is no regular file (a
 
 // Replaces dst by src in one atomic step, keeping dst's owner, group,
 // permissions, access-control list and extended attributes (taken over by
-// descriptor, never by path). After a crash dst holds either its old or its
-// new content.
+// descriptor, never by path). When the caller has flushed src's data
+// (PlatSync), dst holds either its old or its new content after a crash.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst);
 
 // Reads the file's size and last modification time (a link is followed);

@@ -383,22 +383,25 @@ int CheckOwnerAndMode(int nNew, const struct stat& stOld) {
 
 // Gives the new file everything of the open old file that the rename would
 // lose: owner, group, mode, ACL, extended attributes, all by descriptor.
-// When none of them had to be set, the new file's own are already right.
+// When none of them had to be set, the new file's own are already right
+// and bChanged stays clear.
 int TakeOverMetadata(int nNew, const struct stat& stNew, int nOld,
-                     const struct stat& stOld) {
+                     const struct stat& stOld, bool& bChanged) {
   int nResult = TakeOverOwnerAndMode(nNew, stNew, stOld);
   bool bXattrs = false;
   if (nResult == kPlatReplaced) nResult = TakeOverXattrs(nOld, nNew, bXattrs);
   bool bSame = stNew.st_uid == stOld.st_uid && stNew.st_gid == stOld.st_gid &&
                (stNew.st_mode & 07777) == (stOld.st_mode & 07777);
-  if (nResult == kPlatReplaced && (bXattrs || !bSame))
+  bChanged = bXattrs || !bSame;
+  if (nResult == kPlatReplaced && bChanged)
     nResult = CheckOwnerAndMode(nNew, stOld);
   return nResult;
 }
 
 // Prepares the source for the rename: a regular file with no other name
 // (a planted hard link would keep the new content reachable elsewhere), the
-// metadata of the old file when there is one (nOld, else -1), data on disk.
+// metadata of the old file when there is one (nOld, else -1). The caller
+// flushed the data; metadata set here is flushed here.
 int PrepareReplacement(const std::string& strNativeSrc, int nOld,
                        const struct stat& stOld) {
   struct stat stNew;
@@ -406,9 +409,10 @@ int PrepareReplacement(const std::string& strNativeSrc, int nOld,
   int nNew = OpenReplaceSide(strNativeSrc, stNew, nResult);
   if (nNew < 0) return nResult;
   if (stNew.st_nlink != 1) nResult = kPlatNotRegular;
+  bool bChanged = false;
   if (nResult == kPlatReplaced && nOld >= 0)
-    nResult = TakeOverMetadata(nNew, stNew, nOld, stOld);
-  if (nResult == kPlatReplaced && fsync(nNew) != 0)
+    nResult = TakeOverMetadata(nNew, stNew, nOld, stOld, bChanged);
+  if (nResult == kPlatReplaced && bChanged && fsync(nNew) != 0)
     nResult = kPlatReplaceFailed;
   if (close(nNew) != 0 && nResult == kPlatReplaced)
     nResult = kPlatReplaceFailed;

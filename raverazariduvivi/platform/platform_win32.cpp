@@ -114,15 +114,6 @@ PlatFile* OpenForWrite(const std::string& strPath, DWORD dwAccess,
   return new PlatFile{hFile, strPath};
 }
 
-// Puts the replacement's data on the disk before it takes the old name.
-bool FlushFile(const std::string& strPath) {
-  HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (hFile == INVALID_HANDLE_VALUE) return false;
-  bool bFlushed = FlushFileBuffers(hFile) != 0;
-  return CloseHandle(hFile) != 0 && bFlushed;
-}
-
 // The errors of a replace that a copy onto the old file may still get past:
 // another process holds the file (ReplaceFileA then cannot remove it), the
 // two files are on different volumes, or the file system (a network share)
@@ -313,15 +304,13 @@ bool PlatDeleteFile(const std::string& strPath) {
 // ReplaceFileA keeps the old file's security and attributes; it needs an
 // existing old file, so a first write is a plain move. A move after a
 // ReplaceFileA that failed would lose them, so it follows only the errors
-// 1176 and 1177, which leave the old name free and the new file intact; a
-// missing source fails the flush and the replace.
+// 1176 and 1177, which leave the old name free and the new file intact.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   if (PlatFaultHit(kFaultRefuse, strDst)) return kPlatRefused;
   if (PlatFaultHit(kFaultReplace, strDst)) return kPlatReplaceFailed;
   if (!IsFreeOrSoleName(strSrc) || !IsFreeOrRegular(strDst))
     return kPlatNotRegular;
   bool bDstExists = Exists(strDst);
-  if (!FlushFile(strSrc)) return ReplaceError(GetLastError());
   if (!bDstExists) return MoveInto(strSrc, strDst);
   if (ReplaceFileA(strDst.c_str(), strSrc.c_str(), nullptr,
                    REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
