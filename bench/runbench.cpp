@@ -33,13 +33,12 @@ struct Sizes {
   int nSetCabs = 1000;      // cabinets in each library
   int nSetNames = 40;       // names in each list
   int nSetUsers = 1000;     // registered users
-  int nCleanCabs = 2;       // /cleanup: cabinets in one library (the tool
-                            // takes about 20 s for each before it is fast)
+  int nCleanCabs = 10;      // /cleanup: cabinets in one library
   int nCleanNames = 5000;   // names in each list
   int nCleanUsers = 50000;  // registered users
-  int nGrowCabs = 5;        // growth with list length: cabinets
-  int nGrowNames = 500;     // n: n and 4n names, 10n and 40n users
-  int nGrowLibCabs = 1000;  // growth with cabinets: m and 4m in one library
+  int nGrowCabs = 20;       // growth with list length: cabinets
+  int nGrowNames = 2000;    // n: n and 4n names, 10n and 40n users
+  int nGrowLibCabs = 2000;  // growth with cabinets: m and 4m in one library
 };
 
 struct SizeOption {
