@@ -95,6 +95,17 @@ int ReadFolderIni(const std::string& strFolder, FolderIni& ini);
 int existUser(const FolderIni& ini, int nKey, const std::string& strUser,
               std::string& strValue, int bSetValue);
 
+// Decides what becomes of a rewrite's new bytes strNew for the Folder.ini
+// read into ini, once every check that needs no writing has passed:
+// kCommitWrite writes them, kCommitSkip writes nothing and lets the rewrite
+// succeed (a preview), a negative code fails the rewrite with that code.
+constexpr int kCommitWrite = 1;
+constexpr int kCommitSkip = 0;
+using FolderIniCommit = int (*)(const FolderIni& ini, const std::string& strNew);
+
+// Sets the decision of every later rewrite; nullptr (the default) writes.
+void SetFolderIniCommit(FolderIniCommit fnCommit);
+
 // Writes (mode 0), removes (mode 1) or looks for (mode 2) the [ReadUserInfo]
 // section of the Folder.ini read into ini.
 int WriteAndCheckFolderIni(const FolderIni& ini,

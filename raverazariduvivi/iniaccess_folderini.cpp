@@ -12,6 +12,8 @@ const char kSectionHeader[] = "[ReadUserInfo]";
 constexpr size_t kSectionHeaderLen = sizeof(kSectionHeader) - 1;
 const char kNewLine[] = "\r\n";
 
+FolderIniCommit g_fnCommit = nullptr;
+
 // Returns the [ReadUserInfo] block that a write puts in the file.
 std::string SectionBlock(const std::string& strUserNameList,
                          const std::string& strReadOnlyUserList) {
@@ -104,14 +106,14 @@ bool ReadsAsWritten(const std::string& strOut, const std::string& strBlock) {
 // link planted in between makes it fail instead of redirecting the write.
 // Returns false when the create, write, flush or close fails.
 bool WriteNewFile(const std::string& strPath, const std::string& strData) {
-  PlatFile* pFile = PlatCreateFile(strPath);
+  PlatFileHandle pFile = PlatCreateFile(strPath);
   if (pFile == nullptr && PlatDeleteFile(strPath))
     pFile = PlatCreateFile(strPath);
   if (pFile == nullptr) {
     TRACE_VALUE("Outputfile Open error. file", strPath);
     return false;
   }
-  bool bWritten = PlatWrite(pFile, strData) && PlatSync(pFile);
+  bool bWritten = PlatWrite(pFile.get(), strData) && PlatSync(pFile.get());
   bWritten = PlatClose(pFile) && bWritten;
   if (!bWritten) TRACE_VALUE("Outputfile Write error. file", strPath);
   return bWritten;
@@ -124,6 +126,11 @@ int ReplaceFolderIni(const FolderIni& ini, const std::string& strData) {
   if (ini.bExists && !PlatIsRegularFile(strIni)) {
     TRACE_VALUE("Not a regular file. file", strIni);
     return -5;
+  }
+  int nCommit = g_fnCommit == nullptr ? kCommitWrite : g_fnCommit(ini, strData);
+  if (nCommit != kCommitWrite) {
+    TRACE_INT("Not written. nCommit", nCommit);
+    return nCommit == kCommitSkip ? 1 : nCommit;
   }
   std::string strNew = JoinPath(ini.strFolder, "Folder.ini.new");
   if (!WriteNewFile(strNew, strData)) return -2;
@@ -176,6 +183,8 @@ bool CheckArguments(const std::string& strFolder, int nMode) {
 }
 
 }  // namespace
+
+void SetFolderIniCommit(FolderIniCommit fnCommit) { g_fnCommit = fnCommit; }
 
 int RewriteFolderIniData(const std::string& strData,
                          const std::string& strUserNameList,

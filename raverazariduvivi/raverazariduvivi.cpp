@@ -5,6 +5,7 @@
 #include "checklibcab.h"
 #include "checklogic.h"
 #include "commonproc.h"
+#include "commonproc_mbcs.h"
 #include "platform/platform.h"
 #include "raverazariduvivi_list.h"
 #include "raverazariduvivi_ops.h"
@@ -23,6 +24,7 @@ const char kMsgNoCabinetList[] = "書庫内のキャビネット一覧取得に�
 const char kMsgResultWrite[] = "実行結果ファイルへの書き込みに失敗しました。";
 const char kMsgTail[] = " ファイルを参照してください。";
 const char kMsgWhere[] = "\n実行結果は本ツールと同じフォルダにある ";
+const char kPreviewSwitch[] = "/whatif";
 
 // "YYYYMMDDhhmmss" becomes "YYYY/MM/DD hh:mm:ss"; a clock that could not be
 // read leaves both empty.
@@ -88,9 +90,9 @@ int CheckEnvironment() {
 }
 
 int OpenResultFile(const std::string& strStamp, const std::string& strCmdLine,
-                   std::string& strResultName) {
-  int nRet =
-      LogOpen(strStamp, DisplayTime(strStamp), strCmdLine, strResultName);
+                   bool bPreview, std::string& strResultName) {
+  int nRet = LogOpen(strStamp, DisplayTime(strStamp), strCmdLine,
+                     strResultName, bPreview ? "whatif" : "result");
   if (nRet == 1) return 1;
   return FailStartup(kMsgResultFile, nRet == -1 ? strResultName : "");
 }
@@ -225,10 +227,12 @@ void WalkLibraries(const ParamInfo& info, bool& bListError) {
   }
 }
 
-std::string ClosingMessage(bool bListError, int nVerdict,
+std::string ClosingMessage(bool bPreview, bool bListError, int nVerdict,
                            const std::string& strResultName) {
   const char* pszStart = "権限情報の更新対象がありませんでした。";
-  if (bListError)
+  if (bPreview && g_bListMode == 0)
+    pszStart = "変更内容の確認のみ行いました（ファイルは変更していません）。";
+  else if (bListError)
     pszStart = "一部の書庫／キャビネットの権限情報を更新できませんでした。";
   else if (g_bListMode != 0)
     pszStart = "情報を出力しました。";
@@ -265,6 +269,11 @@ int RunTool(int argc, char** argv) {
   SwitchTraceLog(strStamp);
   TraceArguments(vArgs);
   if (CheckEnvironment() != 1) return -1;
+  // "/whatif" before the command makes the rest of the line a preview,
+  // parsed exactly as it would be without it.
+  bool bPreview = vArgs.size() > 1 && MbEqualNoCase(vArgs[1], kPreviewSwitch);
+  if (bPreview) vArgs.erase(vArgs.begin() + 1);
+  SetPreview(bPreview);
   ParamInfo info;
   TRACE_AS(kMain, "Call getParams()");
   int nRet = getParams(vArgs, &info);
@@ -274,8 +283,8 @@ int RunTool(int argc, char** argv) {
     return -1;
   }
   std::string strResultName;
-  if (OpenResultFile(strStamp, PlatGetCommandLine(argc, argv), strResultName) !=
-      1)
+  if (OpenResultFile(strStamp, PlatGetCommandLine(argc, argv), bPreview,
+                     strResultName) != 1)
     return -1;
   g_nTargetCabinetCount = g_nSuccessCabinetCount = g_nErrorCabinetCount = 0;
   bool bListError = false;
@@ -283,7 +292,8 @@ int RunTool(int argc, char** argv) {
   TRACE_AS(kMain, "Call LogClose()");
   int nVerdict = LogClose();
   if (ResultWriteFailed()) return FailResultWrite();
-  std::string strMsg = ClosingMessage(bListError, nVerdict, strResultName);
+  std::string strMsg =
+      ClosingMessage(bPreview, bListError, nVerdict, strResultName);
   TRACE_VALUE_AS(kMain, "Call DispMsg(). csMsg", strMsg);
   DispMsg(strMsg);
   return nVerdict == -1 ? 0 : 1;

@@ -1,5 +1,6 @@
 #include "raverazariduvivi_ops.h"
 
+#include <functional>
 #include <vector>
 
 #include "checklibcab.h"
@@ -17,6 +18,8 @@ namespace {
 const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
 const char kMsgUnknown[] = "原因不明のエラー";
 const char kMsgUpdate[] = "権限情報の更新に失敗";
+const char kMsgAddRW[] = "ユーザー追加に失敗(更新)";
+const char kMsgAddR[] = "ユーザー追加に失敗(閲覧)";
 
 // The access letter of list nKey in records.
 int AccessOf(int nKey) { return nKey == kKeyUserNameList ? kLogW : kLogR; }
@@ -118,6 +121,75 @@ int TidyList(const char* pszFunc, const std::string& strWorking, int nKey,
 std::string& UserRecord(Pending& p, int nKey) {
   return nKey == kKeyUserNameList ? p.strRW : p.strRO;
 }
+
+// ---- The per-cabinet pipeline of /set, /setforce, /rename, /cleanup ------
+
+// One changing command on one cabinet, as its NG records show it.
+struct CabinetJob {
+  const char* pszFunc;  // the operation, for traces
+  int nType;            // code word of an NG record
+  int nAccess;          // its access field, unless a step gives another
+  std::string strUser;  // its user field
+  std::string strLib, strCab, strPath;
+  bool bCheckAuth = true;  // false: cabinets without access lists too
+};
+
+// The access field and message of the NG record of a failed step.
+struct StepFailure {
+  int nAccess;
+  std::string strMsg;
+};
+
+// What a command brings to the pipeline: a step before the edits (ini is
+// read unless the job skips the access-list check), the edit of list nKey
+// into strNew, and the message of a failed rewrite. A step returns false
+// with fail set when the cabinet fails.
+struct JobSteps {
+  std::function<bool(FolderIni& ini, StepFailure& fail)> fnPrepare;
+  std::function<bool(int nKey, const FolderIni& ini, Pending& p,
+                     std::string& strNew, StepFailure& fail)>
+      fnEdit;
+  std::string (*fnWriteMessage)(int nRet);
+};
+
+int FailJob(const CabinetJob& job, int nAccess, const std::string& strMsg) {
+  return Fail(job.pszFunc, job.nType, nAccess, job.strUser, job.strLib,
+              job.strCab, strMsg);
+}
+
+// Checks the access lists, edits both lists, writes them in one rewrite
+// when they changed, and writes the OK records or the one NG record.
+int RunCabinetJob(const CabinetJob& job, const JobSteps& steps) {
+  FolderIni ini;
+  if (job.bCheckAuth) {
+    int nAuth = CabinetAuth(job.pszFunc, job.strPath, ini);
+    if (nAuth == -9) return FailJob(job, job.nAccess, kMsgNoAuth);
+    if (nAuth == 0) return 0;
+  }
+  StepFailure fail{job.nAccess, ""};
+  Pending p;
+  std::string strNewRW, strNewRO;
+  if (!steps.fnPrepare(ini, fail) ||
+      !steps.fnEdit(kKeyUserNameList, ini, p, strNewRW, fail) ||
+      !steps.fnEdit(kKeyReadOnlyUserList, ini, p, strNewRO, fail))
+    return FailJob(job, fail.nAccess, fail.strMsg);
+  int nWrite = WriteChanged(job.pszFunc, ini, strNewRW, strNewRO, p);
+  if (nWrite == 0) return 0;
+  if (nWrite != 1)
+    return FailJob(job, job.nAccess, steps.fnWriteMessage(nWrite));
+  return Succeed(job.pszFunc, InOrder(p));
+}
+
+std::string UpdateMessage(int) { return kMsgUpdate; }
+
+// A step that fails with strMsg unless bOk.
+bool Step(bool bOk, const char* pszMsg, StepFailure& fail) {
+  if (!bOk) fail.strMsg = pszMsg;
+  return bOk;
+}
+
+// A preview's rewrites succeed without writing.
+int SkipWrite(const FolderIni&, const std::string&) { return kCommitSkip; }
 
 // ---- /set, /setforce -----------------------------------------------------
 
@@ -265,37 +337,24 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
   TRACE_INT("\tnUserAuth", nUserAuth);
   TRACE_VALUE("\tstrUsername", strUsername);
   TraceArgs("setAuth", strLib, strCab, strCabinetPath);
-  int nAccess = SetAccessField(nUserAuth);
-  FolderIni ini;
-  if (nMode == kModeSet) {
-    int nAuth = CabinetAuth("setAuth", strCabinetPath, ini);
-    if (nAuth == -9)
-      return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
-                  kMsgNoAuth);
-    if (nAuth == 0) return 0;
-  }
-  bool bKnown = false;
-  AddsTo(nUserAuth, kKeyUserNameList, bKnown);
-  if (!bKnown)
-    return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
-                kMsgUnknown);
-  Pending p;
-  std::string strNewRW, strNewRO;
-  if ((nMode != kModeSet && ReadFolderIni(strCabinetPath, ini) < 0) ||
-      !SetOneList(nUserAuth, kKeyUserNameList, strUsername, strLib, strCab, ini,
-                  p, strNewRW))
-    return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
-                "ユーザー追加に失敗(更新)");
-  if (!SetOneList(nUserAuth, kKeyReadOnlyUserList, strUsername, strLib, strCab,
-                  ini, p, strNewRO))
-    return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
-                "ユーザー追加に失敗(閲覧)");
-  int nWrite = WriteChanged("setAuth", ini, strNewRW, strNewRO, p);
-  if (nWrite == 0) return 0;
-  if (nWrite != 1)
-    return Fail("setAuth", kLogSet, nAccess, strUsername, strLib, strCab,
-                kMsgUpdate);
-  return Succeed("setAuth", InOrder(p));
+  CabinetJob job{"setAuth", kLogSet, SetAccessField(nUserAuth), strUsername,
+                 strLib, strCab, strCabinetPath, nMode == kModeSet};
+  JobSteps steps;
+  steps.fnPrepare = [&](FolderIni& ini, StepFailure& fail) {
+    bool bKnown = false;
+    AddsTo(nUserAuth, kKeyUserNameList, bKnown);
+    return Step(bKnown, kMsgUnknown, fail) &&
+           Step(nMode == kModeSet || ReadFolderIni(strCabinetPath, ini) >= 0,
+                kMsgAddRW, fail);
+  };
+  steps.fnEdit = [&](int nKey, const FolderIni& ini, Pending& p,
+                     std::string& strNew, StepFailure& fail) {
+    return Step(SetOneList(nUserAuth, nKey, strUsername, strLib, strCab, ini,
+                           p, strNew),
+                nKey == kKeyUserNameList ? kMsgAddRW : kMsgAddR, fail);
+  };
+  steps.fnWriteMessage = UpdateMessage;
+  return RunCabinetJob(job, steps);
 }
 
 int renameAuth(const std::string& strOldUsername,
@@ -305,28 +364,19 @@ int renameAuth(const std::string& strOldUsername,
   TRACE_VALUE("\tstrOldUsername", strOldUsername);
   TRACE_VALUE("\tstrNewUsername", strNewUsername);
   TraceArgs("renameAuth", strLib, strCab, strCabinetPath);
-  FolderIni ini;
-  int nAuth = CabinetAuth("renameAuth", strCabinetPath, ini);
-  if (nAuth == -9)
-    return Fail("renameAuth", kLogChg, kLogNone, strNewUsername, strLib, strCab,
-                kMsgNoAuth);
-  if (nAuth == 0) return 0;
-  Pending p;
-  std::string strNewRW, strNewRO;
-  if (!RenameOneList(strOldUsername, strNewUsername, kKeyUserNameList, strLib,
-                     strCab, ini, p, strNewRW))
-    return Fail("renameAuth", kLogChg, kLogW, strNewUsername, strLib, strCab,
-                kMsgUnknown);
-  if (!RenameOneList(strOldUsername, strNewUsername, kKeyReadOnlyUserList,
-                     strLib, strCab, ini, p, strNewRO))
-    return Fail("renameAuth", kLogChg, kLogR, strNewUsername, strLib, strCab,
-                kMsgUnknown);
-  int nWrite = WriteChanged("renameAuth", ini, strNewRW, strNewRO, p);
-  if (nWrite == 0) return 0;
-  if (nWrite != 1)
-    return Fail("renameAuth", kLogChg, kLogNone, strNewUsername, strLib, strCab,
-                kMsgUpdate);
-  return Succeed("renameAuth", InOrder(p));
+  CabinetJob job{"renameAuth", kLogChg, kLogNone,      strNewUsername,
+                 strLib,       strCab,  strCabinetPath};
+  JobSteps steps;
+  steps.fnPrepare = [](FolderIni&, StepFailure&) { return true; };
+  steps.fnEdit = [&](int nKey, const FolderIni& ini, Pending& p,
+                     std::string& strNew, StepFailure& fail) {
+    fail.nAccess = AccessOf(nKey);
+    return Step(RenameOneList(strOldUsername, strNewUsername, nKey, strLib,
+                              strCab, ini, p, strNew),
+                kMsgUnknown, fail);
+  };
+  steps.fnWriteMessage = UpdateMessage;
+  return RunCabinetJob(job, steps);
 }
 
 int copyAuth(const std::string& strSrcLibname, const std::string& strSrcCabname,
@@ -370,30 +420,22 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
                 const std::string& strCabinetPath) {
   TRACE("Start cleanupAuth()");
   TraceArgs("cleanupAuth", strLib, strCab, strCabinetPath);
-  FolderIni ini;
-  int nAuth = CabinetAuth("cleanupAuth", strCabinetPath, ini);
-  if (nAuth == -9)
-    return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
-                kMsgNoAuth);
-  if (nAuth == 0) return 0;
+  CabinetJob job{"cleanupAuth", kLogClr, kLogNone,      "",
+                 strLib,        strCab,  strCabinetPath};
   const UserListIndex* pRegistered = nullptr;
-  if (GetRegisteredUsers(g_strDataPath, pRegistered) != 1)
-    return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
-                "ユーザー登録情報取得に失敗");
-  Pending p;
-  std::string strNewRW, strNewRO;
-  if (!ReadAndClean(ini, kKeyUserNameList, *pRegistered, strLib, strCab, p,
-                    strNewRW) ||
-      !ReadAndClean(ini, kKeyReadOnlyUserList, *pRegistered, strLib, strCab, p,
-                    strNewRO))
-    return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
-                kMsgUnknown);
-  int nRet = WriteChanged("cleanupAuth", ini, strNewRW, strNewRO, p);
-  if (nRet == 0) return 0;
-  if (nRet != 1)
-    return Fail("cleanupAuth", kLogClr, kLogNone, "", strLib, strCab,
-                RewriteMessage(nRet));
-  return Succeed("cleanupAuth", InOrder(p));
+  JobSteps steps;
+  steps.fnPrepare = [&](FolderIni&, StepFailure& fail) {
+    return Step(GetRegisteredUsers(g_strDataPath, pRegistered) == 1,
+                "ユーザー登録情報取得に失敗", fail);
+  };
+  steps.fnEdit = [&](int nKey, const FolderIni& ini, Pending& p,
+                     std::string& strNew, StepFailure& fail) {
+    return Step(ReadAndClean(ini, nKey, *pRegistered, strLib, strCab, p,
+                             strNew),
+                kMsgUnknown, fail);
+  };
+  steps.fnWriteMessage = RewriteMessage;
+  return RunCabinetJob(job, steps);
 }
 
 int resetAuth(const std::string& strLib, const std::string& strCab,
@@ -412,4 +454,8 @@ int resetAuth(const std::string& strLib, const std::string& strCab,
                 RewriteMessage(nRet));
   return Succeed("resetAuth", {SetResultLog(kLogRst, kLogOk, kLogNone, "",
                                             strLib, strCab, "")});
+}
+
+void SetPreview(bool bPreview) {
+  SetFolderIniCommit(bPreview ? SkipWrite : nullptr);
 }

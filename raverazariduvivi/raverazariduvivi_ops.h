@@ -43,3 +43,7 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
 // /reset-cabinetauth: removes the cabinet's [ReadUserInfo] section.
 int resetAuth(const std::string& strLib, const std::string& strCab,
               const std::string& strCabinetPath);
+
+// Makes every later change a preview (bPreview: each check, edit and record
+// as in a real run, but no Folder.ini or Folder.ini.new is written) or real.
+void SetPreview(bool bPreview);

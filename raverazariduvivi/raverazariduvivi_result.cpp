@@ -12,7 +12,7 @@ int g_bListMode = 0;
 
 namespace {
 
-PlatFile* g_fpResult = nullptr;
+PlatFileHandle g_fpResult;
 bool g_bWriteFailed = false;
 
 const char kSeparator[] = "========================================";
@@ -81,11 +81,12 @@ bool GetUsableCurrentDirectory(std::string& strDir) {
 }
 
 int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
-            const std::string& strCommandLine, std::string& strResultName) {
+            const std::string& strCommandLine, std::string& strResultName,
+            const char* pszPrefix) {
   TRACE("Start LogOpen()");
   std::string strDir;
   if (!GetUsableCurrentDirectory(strDir)) return 0;
-  strResultName = "result" + strTimestamp + ".txt";
+  strResultName = pszPrefix + strTimestamp + ".txt";
   std::string strPath = JoinPath(strDir, strResultName);
   TRACE_VALUE("strResultPath", strPath);
   g_bWriteFailed = false;
@@ -95,15 +96,15 @@ int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
       LogOut("データ格納先," + g_strDataPath) == 1 &&
       LogOut("実行開始," + strStartTime) == 1 && LogOut(kSeparator) == 1)
     return 1;
-  // The run ends here; the header's write error is the one reported.
-  static_cast<void>(PlatClose(g_fpResult));
-  g_fpResult = nullptr;
+  // The run ends here; the header's write error is the one reported, so the
+  // owner closes the file without a result.
+  g_fpResult.reset();
   return -2;
 }
 
 int LogOut(const std::string& strLine) {
   if (strLine.empty()) return 0;
-  if (PlatWrite(g_fpResult, TextFileLine(strLine))) return 1;
+  if (PlatWrite(g_fpResult.get(), TextFileLine(strLine))) return 1;
   g_bWriteFailed = true;
   return 0;
 }
@@ -133,7 +134,6 @@ int LogClose() {
     TRACE("Result file close failed.");
     g_bWriteFailed = true;
   }
-  g_fpResult = nullptr;
   int nVerdict = 0;
   if (g_nTargetCabinetCount != 0) nVerdict = g_nErrorCabinetCount > 0 ? -1 : 1;
   TRACE_INT("Return", nVerdict);

@@ -56,10 +56,11 @@ constexpr size_t kMaxCurrentDir = 259;
 // than kMaxCurrentDir or is not a directory.
 bool GetUsableCurrentDirectory(std::string& strDir);
 
-// Creates the result file named after strTimestamp and writes its header;
-// strResultName receives the file name (without folder) once formed.
+// Creates the result file pszPrefix + strTimestamp + ".txt" and writes its
+// header; strResultName receives the file name (without folder) once formed.
 int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
-            const std::string& strCommandLine, std::string& strResultName);
+            const std::string& strCommandLine, std::string& strResultName,
+            const char* pszPrefix = "result");
 
 // Appends one line (a "\n" inside it starts a further line).
 int LogOut(const std::string& strLine);

@@ -15,11 +15,11 @@ void WriteTraceLine(const char* pszFunc, const char* pszFile, int nLine,
   std::string strLine = PlatFormatLocalTime("%Y/%m/%d %H:%M:%S") + "," +
                         TraceFileName(pszFile) + ":" + std::to_string(nLine) +
                         "," + pszFunc + "," + strPayload;
-  PlatFile* pFile = PlatOpenAppend(g_szTraceLogPath);
+  PlatFileHandle pFile = PlatOpenAppend(g_szTraceLogPath);
   if (pFile == nullptr) return;
-  // A line that cannot be written is lost; the caller never hears of it.
-  static_cast<void>(PlatWrite(pFile, TextFileLine(strLine)));
-  static_cast<void>(PlatClose(pFile));
+  // A line that cannot be written is lost; the caller never hears of it, so
+  // the owner's close at the end of the scope is enough.
+  static_cast<void>(PlatWrite(pFile.get(), TextFileLine(strLine)));
 }
 
 }  // namespace

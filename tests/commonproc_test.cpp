@@ -7,6 +7,7 @@
 #include "commonproc_mbcs.h"
 #include "listgen.h"
 #include "platform/platform.h"
+#include "platform/platform_test_helper.h"
 #include "testutil.h"
 
 // Shift-JIS characters whose trail byte is ASCII: ソ 83 5C (\), 表 95 5C (\),

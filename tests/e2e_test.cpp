@@ -320,14 +320,22 @@ void ExpectSame(const std::string& strGot, const std::string& strWant,
 
 // The run's timestamp: from the result file name on the console, else from
 // the one regular result file in the current folder; "" when there is none.
-std::string ResultStamp(const std::string& strConsole, const ScratchDir& dir) {
+// strKind gets the name's start: "result", or "whatif" for a preview.
+std::string ResultStamp(const std::string& strConsole, const ScratchDir& dir,
+                        std::string& strKind) {
   std::smatch m;
-  static const std::regex kName("result([0-9]{14})\\.txt");
-  if (std::regex_search(strConsole, m, kName)) return m[1].str();
+  static const std::regex kName("(result|whatif)([0-9]{14})\\.txt");
+  strKind = "result";
+  if (std::regex_search(strConsole, m, kName)) {
+    strKind = m[1].str();
+    return m[2].str();
+  }
   std::string strStamp;
   for (const auto& entry : TestSnapshot(dir.Path("cwd")))
-    if (entry.second.chKind == 'f' && std::regex_match(entry.first, m, kName))
-      strStamp = m[1].str();
+    if (entry.second.chKind == 'f' && std::regex_match(entry.first, m, kName)) {
+      strKind = m[1].str();
+      strStamp = m[2].str();
+    }
   return strStamp;
 }
 
@@ -339,7 +347,7 @@ std::string MaskTimes(const std::string& strText) {
 
 // The scratch folder's entries but the tool's own result and trace files.
 std::map<std::string, TestEntry> Snapshot(const ScratchDir& dir) {
-  static const std::regex kOwn("cwd/(result|tracelog)[0-9]{14}\\.txt");
+  static const std::regex kOwn("cwd/(result|whatif|tracelog)[0-9]{14}\\.txt");
   std::map<std::string, TestEntry> mEntries = TestSnapshot(dir.Path());
   for (auto it = mEntries.begin(); it != mEntries.end();)
     it = std::regex_match(it->first, kOwn) ? mEntries.erase(it) : std::next(it);
@@ -403,12 +411,13 @@ void CheckFiles(const Case& c, const ScratchDir& dir,
 void CheckRun(const Case& c, const ScratchDir& dir, int nExit,
               const std::string& strOutput, const std::string& strCmdLine) {
   EXPECT_EQ(RunOutcome(nExit), RunOutcome(c.nExit & 0xFF));
-  std::string strStamp = ResultStamp(strOutput, dir);
+  std::string strKind;
+  std::string strStamp = ResultStamp(strOutput, dir, strKind);
   ExpectSame(strOutput,
              Replace(TestUtf8ToCp932(c.strConsole), "{TS}", strStamp),
              "the console text");
-  TestEntry result = TestReadEntry(
-      dir.Path("cwd/result" + (strStamp.empty() ? "?" : strStamp) + ".txt"));
+  TestEntry result = TestReadEntry(dir.Path(
+      "cwd/" + strKind + (strStamp.empty() ? "?" : strStamp) + ".txt"));
   std::string strResult = result.chKind == 'f' ? result.strData : "<missing>";
   if (!c.bResult) {
     EXPECT_EQ(strResult, "<missing>");

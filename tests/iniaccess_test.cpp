@@ -4,6 +4,7 @@
 
 #include "commonproc.h"
 #include "platform/platform.h"
+#include "platform/platform_test_helper.h"
 #include "raverazariduvivi_trace.h"
 #include "testutil.h"
 

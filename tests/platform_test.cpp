@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/platform_test_helper.h"
 #include "testfs.h"
 #include "testutil.h"
 
@@ -97,14 +98,40 @@ TEST(PlatformFiles, TwoAppendersLandAtTheEnd) {
   ScratchDir dir;
   std::string strPath = dir.Path("log.txt");
   ASSERT_TRUE(TestWriteFile(strPath, "A"));
-  PlatFile* pFirst = PlatOpenAppend(strPath);
-  PlatFile* pSecond = PlatOpenAppend(strPath);
+  PlatFileHandle pFirst = PlatOpenAppend(strPath);
+  PlatFileHandle pSecond = PlatOpenAppend(strPath);
   ASSERT_TRUE(pFirst != nullptr && pSecond != nullptr);
-  EXPECT_TRUE(PlatWrite(pFirst, "1") && PlatWrite(pSecond, "2") &&
-              PlatWrite(pFirst, "3") && PlatSync(pFirst));
+  EXPECT_TRUE(PlatWrite(pFirst.get(), "1") && PlatWrite(pSecond.get(), "2") &&
+              PlatWrite(pFirst.get(), "3") && PlatSync(pFirst.get()));
   EXPECT_TRUE(PlatClose(pFirst));
   EXPECT_TRUE(PlatClose(pSecond));
   EXPECT_EQ(TestReadFile(strPath), "A123");
+}
+
+// However a handle ends, its file is closed: by PlatClose, also when the
+// close reports a failure, or by the owner going away unclosed.
+TEST(PlatformFiles, EveryEndOfAHandleClosesItsFile) {
+  ScratchDir dir;
+  std::string strPath = dir.Path("log.txt");
+  ASSERT_TRUE(TestWriteFile(strPath, "A"));
+  const struct {
+    bool bClose, bFault;
+  } aEnds[] = {{true, false}, {true, true}, {false, false}};
+  for (const auto& end : aEnds) {
+    SCOPED_TRACE(end.bClose + 2 * end.bFault);
+    if (end.bFault) PlatSetFault(kFaultClose, "log.txt", 0, 1);
+    {
+      PlatFileHandle pFile = PlatOpenAppend(strPath);
+      ASSERT_TRUE(pFile != nullptr);
+      EXPECT_TRUE(TestIsOpen(strPath));
+      if (end.bClose) {
+        EXPECT_NE(PlatClose(pFile), end.bFault);
+      }
+      EXPECT_EQ(pFile == nullptr, end.bClose);
+    }
+    EXPECT_FALSE(TestIsOpen(strPath));
+  }
+  PlatResetFaults(true);
 }
 
 TEST(PlatformFiles, CopyDeleteAndReplace) {
@@ -248,9 +275,9 @@ bool RunCall(int nCall, const ScratchDir& dir) {
     return TestWriteFile(strTarget, "x") &&
            PlatReadFile(strTarget, strData) == kPlatReadOk;
   TestRemoveTree(strTarget);  // PlatCreateFile makes only new files
-  PlatFile* pFile = PlatCreateFile(strTarget);
+  PlatFileHandle pFile = PlatCreateFile(strTarget);
   if (pFile == nullptr) return false;
-  bool bOk = PlatWrite(pFile, "x") && PlatSync(pFile);
+  bool bOk = PlatWrite(pFile.get(), "x") && PlatSync(pFile.get());
   return PlatClose(pFile) && bOk;
 }
 
@@ -333,9 +360,9 @@ bool Plant(const ScratchDir& dir, Planted kind) {
 enum Use { kIsRegular, kRead, kCreate, kAppend, kCopyFrom, kCopyOnto };
 
 // A file opened for writing counts as 1 once "new" is written and closed.
-int Opened(PlatFile* pFile) {
+int Opened(PlatFileHandle pFile) {
   if (pFile == nullptr) return 0;
-  bool bWritten = PlatWrite(pFile, "new");
+  bool bWritten = PlatWrite(pFile.get(), "new");
   return PlatClose(pFile) && bWritten ? 1 : -1;
 }
 
@@ -536,9 +563,7 @@ TEST(PlatformSharing, CreateLeavesAnExistingFileAlone) {
   ScratchDir dir;
   std::string strPath = dir.Path("Folder.ini.new");
   ASSERT_TRUE(TestWriteFile(strPath, "left over"));
-  PlatFile* pFile = PlatCreateFile(strPath);
-  EXPECT_EQ(pFile, nullptr);
-  if (pFile != nullptr) PlatClose(pFile);
+  EXPECT_EQ(PlatCreateFile(strPath), nullptr);
   EXPECT_EQ(TestReadFile(strPath), "left over");
 }
 
@@ -554,9 +579,7 @@ TEST(PlatformSharing, TheNulDeviceIsNoFile) {
   EXPECT_FALSE(PlatIsRegularFile(strDevice));
   EXPECT_EQ(PlatReadFile(strDevice, strData), kPlatReadFailed);
   EXPECT_EQ(strData, "untouched");
-  PlatFile* pFile = PlatOpenAppend(strDevice);
-  EXPECT_EQ(pFile, nullptr);
-  if (pFile != nullptr) PlatClose(pFile);
+  EXPECT_EQ(PlatOpenAppend(strDevice), nullptr);
   EXPECT_FALSE(PlatCopyFile(strDevice, strFile));
   EXPECT_FALSE(PlatCopyFile(strFile, strDevice));
   EXPECT_EQ(PlatReplaceFile(strFile, strDevice), kPlatNotRegular);

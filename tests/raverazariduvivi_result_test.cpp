@@ -6,6 +6,7 @@
 
 #include "commonproc.h"
 #include "platform/platform.h"
+#include "platform/platform_test_helper.h"
 #include "testutil.h"
 
 namespace {
@@ -58,9 +59,8 @@ class ResultFile : public ::testing::Test {
     std::string strName;
     return LogOpen("20261208000000", "2026/12/08 00:00:00", "cmd", strName);
   }
-  std::string Written() const {
-    return TestReadFile(dir.Path("result20261208000000.txt"));
-  }
+  std::string File() const { return dir.Path("result20261208000000.txt"); }
+  std::string Written() const { return TestReadFile(File()); }
   ScratchDir dir;
   std::filesystem::path pathOld;
 };
@@ -72,6 +72,7 @@ TEST_F(ResultFile, EveryHeaderLineMustBeWritten) {
     PlatSetFault(kFaultWrite, "txt", nSkip, 1);
     EXPECT_EQ(Open(), -2) << nSkip;
     EXPECT_TRUE(ResultWriteFailed());
+    EXPECT_FALSE(TestIsOpen(File()));
   }
   PlatResetFaults(false);
   EXPECT_EQ(Open(), 1);
@@ -93,6 +94,7 @@ TEST_F(ResultFile, FailedWritesAreRememberedAndCountTheCabinetAsFailed) {
     EXPECT_EQ(ResultWriteFailed(), nCall == kFaultWrite);
     EXPECT_EQ(LogClose(), nCall == kFaultWrite ? -1 : 1);
     EXPECT_TRUE(ResultWriteFailed());
+    EXPECT_FALSE(TestIsOpen(File()));
     EXPECT_EQ(g_nSuccessCabinetCount, nCall == kFaultWrite ? 1 : 2);
   }
 }

@@ -201,3 +201,18 @@ bool TestCaptureConsole(const std::string& strText, std::string& strOut) {
 bool TestHoldFile(const std::string&, int) { return false; }
 
 void TestReleaseHeldFiles() {}
+
+// Each descriptor of the process is a link in /proc/self/fd to the resolved
+// path of its file.
+bool TestIsOpen(const std::string& strPath) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path pathFile = fs::canonical(strPath, ec);
+  if (ec) return false;
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator("/proc/self/fd", ec)) {
+    std::error_code ecLink;
+    if (fs::read_symlink(entry.path(), ecLink) == pathFile) return true;
+  }
+  return false;
+}

@@ -155,3 +155,12 @@ bool TestHoldFile(const std::string& strPath, int nMilliseconds) {
 }
 
 void TestReleaseHeldFiles() { Held().Release(); }
+
+bool TestIsOpen(const std::string& strPath) {
+  HANDLE hFile = CreateFileA(strPath.c_str(), GENERIC_READ, 0, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE)
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+  static_cast<void>(CloseHandle(hFile));
+  return false;
+}

@@ -44,9 +44,9 @@ bool TestWriteFile(const std::string& strPath, const std::string& strData) {
     return false;
   // PlatCreateFile makes only new files; a test may rewrite one.
   if (PlatIsRegularFile(strPath)) TestRemoveTree(strPath);
-  PlatFile* pFile = PlatCreateFile(strPath);
+  PlatFileHandle pFile = PlatCreateFile(strPath);
   if (pFile == nullptr) return false;
-  bool bWritten = PlatWrite(pFile, strData);
+  bool bWritten = PlatWrite(pFile.get(), strData);
   return PlatClose(pFile) && bWritten;
 }
 

@@ -95,3 +95,8 @@ bool TestHoldFile(const std::string& strPath, int nMilliseconds);
 // Closes every file that TestHoldFile still holds and waits for its holder
 // to end; call it before the held file's folder goes away.
 void TestReleaseHeldFiles();
+
+// Returns true iff the existing file is open: on POSIX through a descriptor
+// of this process, on Windows through any handle to its data (an open that
+// shares nothing is then refused).
+bool TestIsOpen(const std::string& strPath);

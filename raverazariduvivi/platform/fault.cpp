@@ -4,7 +4,7 @@
 // thread.
 #include "fault.h"
 
-#include "platform.h"
+#include "platform_test_helper.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 
 #include <string>
 
-// Returns true iff an injected fault makes this call of kind nCall on strPath
-// fail. Counts the call against the fault's skip and fail budgets.
+// Returns true iff an injected fault makes this call of kind nCall (a kFault*
+// code of platform_test_helper.h) on strPath fail. Counts the call against the
+// fault's skip and fail budgets.
 bool PlatFaultHit(int nCall, const std::string& strPath);
 
 // Returns true iff PlatSleep really waits (set by PlatResetFaults).

@@ -10,7 +10,8 @@
 // A backend converts to and from the system's own charset at this boundary.
 //
 // Every call that can fail is checked by the backend and reported through
-// the result; backends never throw and never print.
+// the result; backends never throw and never print. Tests make chosen calls
+// fail through platform_test_helper.h, which the core never includes.
 //
 // Result codes used below:
 //   kPlatMissing 0   nothing exists at the path
@@ -18,6 +19,7 @@
 //   kPlatDir     2   a directory
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,25 +59,38 @@ int PlatReadFile(const std::string& strPath, std::string& strData);
 // An open file for writing; opaque to the core.
 struct PlatFile;
 
+// Closes a file whose owner goes away before PlatClose; the result of that
+// close is ignored (see PlatFileHandle).
+struct PlatFileCloser {
+  void operator()(PlatFile* pFile) const;
+};
+
+// The owner of an open file: the file is closed when the owner goes away,
+// so that no error path can leave it open. A close whose result matters
+// goes through PlatClose; the owner closes only on paths that have already
+// failed or that have no use for the result.
+using PlatFileHandle = std::unique_ptr<PlatFile, PlatFileCloser>;
+
 // Creates a new, empty file for writing. Fails when anything already stands
 // at the path, a link included, so that nothing is ever written through a
-// planted link. Returns nullptr on failure.
-PlatFile* PlatCreateFile(const std::string& strPath);
+// planted link. Returns an empty handle on failure.
+PlatFileHandle PlatCreateFile(const std::string& strPath);
 
 // Opens a regular file for appending, creating it when missing. A link, a
 // FIFO, a folder or a device at the path is refused without blocking.
-// nullptr on failure.
-PlatFile* PlatOpenAppend(const std::string& strPath);
+// An empty handle on failure.
+PlatFileHandle PlatOpenAppend(const std::string& strPath);
 
-// Writes all bytes. Returns true iff every byte was written.
+// Writes all bytes to an open file. Returns true iff every byte was written.
 bool PlatWrite(PlatFile* pFile, const std::string& strData);
 
-// Flushes the file's data to the disk itself. Returns true on success.
+// Flushes the open file's data to the disk itself. Returns true on success.
 bool PlatSync(PlatFile* pFile);
 
-// Closes the file, flushing what is buffered. Returns true iff the flush and
-// the close both succeeded; the handle is gone either way.
-bool PlatClose(PlatFile* pFile);
+// Closes the open file, flushing what is buffered, and empties the handle.
+// Returns true iff the flush and the close both succeeded; the file is
+// closed either way.
+bool PlatClose(PlatFileHandle& pFile);
 
 // Copies the regular file src over the regular file dst (dst is
 // overwritten in place, or created). A link or any other kind of file at
@@ -181,34 +196,3 @@ bool PlatIsLeadByte(unsigned char chByte);
 // double-byte character. Returns the character unchanged when it has no
 // lower-case form.
 unsigned PlatLowerChar(unsigned nChar);
-
-// ---- Fault injection (tests) ----------------------------------------------
-
-// The system calls that a test can make fail. A faulty call does nothing and
-// fails the way the real call would: nullptr, false, kPlatReadFailed
-// (kFaultRead) or kPlatReadBusy (kFaultBusy) for PlatReadFile, or for
-// PlatReplaceFile
-// kPlatReplaceFailed (kFaultReplace, a failure worth retrying) or
-// kPlatRefused (kFaultRefuse, which sends the caller to its copy-and-delete
-// fallback). A faulty PlatClose still closes the file. A copy or a replace
-// is matched on its destination path.
-constexpr int kFaultCreate = 0;   // PlatCreateFile, PlatOpenAppend
-constexpr int kFaultWrite = 1;    // PlatWrite
-constexpr int kFaultSync = 2;     // PlatSync
-constexpr int kFaultClose = 3;    // PlatClose
-constexpr int kFaultCopy = 4;     // PlatCopyFile
-constexpr int kFaultDelete = 5;   // PlatDeleteFile
-constexpr int kFaultReplace = 6;  // PlatReplaceFile gives kPlatReplaceFailed
-constexpr int kFaultRefuse = 7;   // PlatReplaceFile gives kPlatRefused
-constexpr int kFaultRead = 8;     // PlatReadFile gives kPlatReadFailed
-constexpr int kFaultBusy = 9;     // PlatReadFile gives kPlatReadBusy
-constexpr int kFaultCount = 10;
-
-// Makes call nCall on a path that ends in strPathEnd fail nTimes, after
-// nSkip such calls that succeed. nTimes 0 clears the fault.
-void PlatSetFault(int nCall, const std::string& strPathEnd, int nSkip,
-                  int nTimes);
-
-// Clears every fault, and tells whether PlatSleep really waits (false: it
-// returns at once, so tests of the retry loops do not wait).
-void PlatResetFaults(bool bSleep);

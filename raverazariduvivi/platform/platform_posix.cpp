@@ -21,11 +21,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fault.h"
 #include "platform.h"
+#include "platform_test_helper.h"
 #include "profile_reader.h"
 #include "registry_export.h"
 
@@ -182,7 +184,7 @@ bool WriteAll(int nFd, const char* pData, size_t nLen) {
 // Opens a regular file for writing. A link at the path is never followed
 // and anything but a regular file is refused without waiting: the result
 // file and the trace log go to a current folder that others may share.
-PlatFile* OpenForWrite(const std::string& strPath, int nFlags) {
+PlatFileHandle OpenForWrite(const std::string& strPath, int nFlags) {
   if (PlatFaultHit(kFaultCreate, strPath)) return nullptr;
   int nFd =
       OpenNative(NativePath(strPath),
@@ -191,7 +193,7 @@ PlatFile* OpenForWrite(const std::string& strPath, int nFlags) {
   // What O_EXCL just created is a regular file.
   struct stat st;
   if ((nFlags & O_EXCL) != 0 || IsRegularFd(nFd, st))
-    return new PlatFile{nFd, strPath};
+    return PlatFileHandle(new PlatFile{nFd, strPath});
   Discard(nFd);
   return nullptr;
 }
@@ -242,8 +244,8 @@ bool SyncFolderOf(const std::string& strNative) {
 }
 
 // The replace's answer to a side that cannot be opened: O_NOFOLLOW met a
-// link (ELOOP) or the path is a socket (ENXIO), or the system refuses, which the caller's copy onto the old
-// file may still get past.
+// link (ELOOP) or the path is a socket (ENXIO), or the system refuses, which
+// the caller's copy onto the old file may still get past.
 int ReplaceOpenError(int nErr) {
   if (nErr == ELOOP || nErr == ENXIO) return kPlatNotRegular;
   return nErr == EACCES || nErr == EPERM ? kPlatRefused : kPlatReplaceFailed;
@@ -276,7 +278,8 @@ int OpenReplaceSide(const std::string& strNative, struct stat& st,
 int OpenOldSide(const std::string& strNativeDst, struct stat& st, int& nOld) {
   int nResult = kPlatReplaced;
   nOld = OpenNative(strNativeDst, O_RDONLY | O_NOFOLLOW | kNoWait);
-  if (nOld < 0) return errno == ENOENT ? kPlatReplaced : ReplaceOpenError(errno);
+  if (nOld < 0)
+    return errno == ENOENT ? kPlatReplaced : ReplaceOpenError(errno);
   if (!KeepRegularSide(nOld, st, nResult)) nOld = -1;
   return nResult;
 }
@@ -480,11 +483,11 @@ int PlatReadFile(const std::string& strPath, std::string& strData) {
 }
 
 // O_EXCL fails on anything at the path, a dangling link included.
-PlatFile* PlatCreateFile(const std::string& strPath) {
+PlatFileHandle PlatCreateFile(const std::string& strPath) {
   return OpenForWrite(strPath, O_EXCL);
 }
 
-PlatFile* PlatOpenAppend(const std::string& strPath) {
+PlatFileHandle PlatOpenAppend(const std::string& strPath) {
   return OpenForWrite(strPath, O_APPEND);
 }
 
@@ -500,11 +503,17 @@ bool PlatSync(PlatFile* pFile) {
 
 // Nothing is buffered above the descriptor, so closing is the whole flush.
 // A close that fails is not retried: on Linux the descriptor is gone anyway.
-bool PlatClose(PlatFile* pFile) {
-  bool bFault = PlatFaultHit(kFaultClose, pFile->strPath);
-  bool bClosed = close(pFile->nFd) == 0;
+bool PlatClose(PlatFileHandle& pFile) {
+  std::unique_ptr<PlatFile> pOpen(pFile.release());
+  bool bFault = PlatFaultHit(kFaultClose, pOpen->strPath);
+  return close(pOpen->nFd) == 0 && !bFault;
+}
+
+// Reached only on paths that have already failed, or that have no use for
+// the result, so a failed close changes nothing.
+void PlatFileCloser::operator()(PlatFile* pFile) const {
+  Discard(pFile->nFd);
   delete pFile;
-  return bClosed && !bFault;
 }
 
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst) {

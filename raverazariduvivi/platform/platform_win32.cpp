@@ -12,6 +12,7 @@
 
 #include "fault.h"
 #include "platform.h"
+#include "platform_test_helper.h"
 
 struct PlatFile {
   HANDLE hFile;
@@ -104,14 +105,14 @@ bool IsFreeOrSoleName(const std::string& strPath) {
          (ReadPathInfo(strPath, info) && info.nNumberOfLinks == 1);
 }
 
-PlatFile* OpenForWrite(const std::string& strPath, DWORD dwAccess,
-                       DWORD dwDisposition, DWORD dwFlags) {
+PlatFileHandle OpenForWrite(const std::string& strPath, DWORD dwAccess,
+                            DWORD dwDisposition, DWORD dwFlags) {
   if (PlatFaultHit(kFaultCreate, strPath)) return nullptr;
   HANDLE hFile =
       CreateFileA(strPath.c_str(), dwAccess, kShareAll, nullptr, dwDisposition,
                   FILE_ATTRIBUTE_NORMAL | dwFlags, nullptr);
   if (hFile == INVALID_HANDLE_VALUE) return nullptr;
-  return new PlatFile{hFile, strPath};
+  return PlatFileHandle(new PlatFile{hFile, strPath});
 }
 
 // The errors of a replace that a copy onto the old file may still get past:
@@ -242,7 +243,7 @@ int PlatReadFile(const std::string& strPath, std::string& strData) {
 
 // CREATE_NEW fails on any name that exists, a dangling link included, so
 // nothing is ever written through a link planted at the path.
-PlatFile* PlatCreateFile(const std::string& strPath) {
+PlatFileHandle PlatCreateFile(const std::string& strPath) {
   return OpenForWrite(strPath, GENERIC_WRITE, CREATE_NEW, 0);
 }
 
@@ -250,14 +251,13 @@ PlatFile* PlatCreateFile(const std::string& strPath) {
 // end of the file, even when another writer has appended meanwhile.
 // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused
 // like a device or a pipe.
-PlatFile* PlatOpenAppend(const std::string& strPath) {
-  PlatFile* pFile = OpenForWrite(
+PlatFileHandle PlatOpenAppend(const std::string& strPath) {
+  PlatFileHandle pFile = OpenForWrite(
       strPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
       OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT);
   if (pFile == nullptr || IsRegularHandle(pFile->hFile)) return pFile;
-  // Refused: what the handle would have written to is no regular file.
-  static_cast<void>(CloseHandle(pFile->hFile));
-  delete pFile;
+  // Refused: what the handle would have written to is no regular file; the
+  // owner closes it.
   return nullptr;
 }
 
@@ -283,11 +283,17 @@ bool PlatSync(PlatFile* pFile) {
 }
 
 // WriteFile buffers nothing in the process, so closing is the whole flush.
-bool PlatClose(PlatFile* pFile) {
-  bool bFault = PlatFaultHit(kFaultClose, pFile->strPath);
-  bool bClosed = CloseHandle(pFile->hFile) != 0;
+bool PlatClose(PlatFileHandle& pFile) {
+  std::unique_ptr<PlatFile> pOpen(pFile.release());
+  bool bFault = PlatFaultHit(kFaultClose, pOpen->strPath);
+  return CloseHandle(pOpen->hFile) != 0 && !bFault;
+}
+
+// Reached only on paths that have already failed, or that have no use for
+// the result, so a failed close changes nothing.
+void PlatFileCloser::operator()(PlatFile* pFile) const {
+  static_cast<void>(CloseHandle(pFile->hFile));
   delete pFile;
-  return bClosed && !bFault;
 }
 
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst) {
