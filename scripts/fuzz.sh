@@ -4,7 +4,7 @@
 # corpus in fuzz/corpus/<target>; any finding fails the script, and its
 # input is kept in build/fuzz/findings/.
 #
-#   scripts/fuzz.sh [SECONDS [TARGET...]]   (default: 60 seconds, all four)
+#   scripts/fuzz.sh [SECONDS [TARGET...]]   (default: 60 seconds, all five)
 #
 # Needs clang and its libFuzzer runtime (apt-get install clang
 # libclang-rt-14-dev). New inputs go to build/fuzz/corpus/<target>, never to
@@ -14,7 +14,8 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"profile_reader registry_export user_lists folder_ini_rewrite"}
+all="profile_reader registry_export user_lists folder_ini_rewrite backup_file"
+targets=${*:-$all}
 
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "Fuzzing needs clang: apt-get install clang libclang-rt-14-dev" >&2
