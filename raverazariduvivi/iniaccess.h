@@ -32,6 +32,12 @@
 //                 never written; -6 the new file would not read back with
 //                 the lists written (modes 0, 1; see below), nothing is
 //                 written; -9 bad argument or an unexpected error
+//                 -7 the commit decision refused the write (its backup
+//                 could not be written); nothing is written
+//   PutFolderIni  1 replaced; -2, -4, -5, -7 as WriteAndCheckFolderIni
+//   RemoveFolderIni
+//                 1 removed (or nothing there); -3 the delete failed; -5, -7
+//                 as WriteAndCheckFolderIni
 //   RewriteFolderIniData
 //                 1 the old bytes hold a [ReadUserInfo] section, 0 not;
 //                 -6 (modes 0, 1) the reader would not take the lists
@@ -61,6 +67,15 @@ constexpr int kKeyNameList = 0;
 constexpr int kKeyUserNameList = 1;
 constexpr int kKeyReadOnlyUserList = 2;
 constexpr int kKeyUserList = 3;
+
+// Negative results of the rewrites, named for the callers that decode them.
+constexpr int kRewriteReadFailed = -1;  // a caller's: Folder.ini unreadable
+constexpr int kRewriteNewFailed = -2;
+constexpr int kRewriteDeleteFailed = -3;
+constexpr int kRewriteMoveFailed = -4;
+constexpr int kRewriteNotRegular = -5;
+constexpr int kRewriteNoReadBack = -6;
+constexpr int kRewriteNotCommitted = -7;
 
 constexpr int kIniWrite = 0;
 constexpr int kIniDelete = 1;
@@ -95,13 +110,13 @@ int ReadFolderIni(const std::string& strFolder, FolderIni& ini);
 int existUser(const FolderIni& ini, int nKey, const std::string& strUser,
               std::string& strValue, int bSetValue);
 
-// Decides what becomes of a rewrite's new bytes strNew for the Folder.ini
-// read into ini, once every check that needs no writing has passed:
-// kCommitWrite writes them, kCommitSkip writes nothing and lets the rewrite
-// succeed (a preview), a negative code fails the rewrite with that code.
+// Decides what becomes of a change of the Folder.ini read into ini, once
+// every check that needs no writing has passed: its new bytes *pNew, or its
+// removal (pNew null). kCommitWrite carries it out, kCommitSkip does nothing
+// and lets the change succeed (a preview), kRewriteNotCommitted fails it.
 constexpr int kCommitWrite = 1;
 constexpr int kCommitSkip = 0;
-using FolderIniCommit = int (*)(const FolderIni& ini, const std::string& strNew);
+using FolderIniCommit = int (*)(const FolderIni& ini, const std::string* pNew);
 
 // Sets the decision of every later rewrite; nullptr (the default) writes.
 void SetFolderIniCommit(FolderIniCommit fnCommit);
@@ -111,6 +126,13 @@ void SetFolderIniCommit(FolderIniCommit fnCommit);
 int WriteAndCheckFolderIni(const FolderIni& ini,
                            const std::string& strUserNameList,
                            const std::string& strReadOnlyUserList, int nMode);
+
+// Replaces the Folder.ini read into ini (creates it when there was none) by
+// exactly strData, through Folder.ini.new and the atomic replace.
+int PutFolderIni(const FolderIni& ini, const std::string& strData);
+
+// Removes the Folder.ini read into ini.
+int RemoveFolderIni(const FolderIni& ini);
 
 // Builds into strOut (replaced) the bytes that the rewrite in mode nMode
 // makes of Folder.ini's bytes strData (mode 2 builds those of mode 1).

@@ -121,23 +121,35 @@ bool WriteNewFile(const std::string& strPath, const std::string& strData) {
 
 // Writes strData into Folder.ini.new and moves that over Folder.ini. A
 // Folder.ini that is a link, a FIFO or a device is never written through.
-int ReplaceFolderIni(const FolderIni& ini, const std::string& strData) {
-  std::string strIni = JoinPath(ini.strFolder, "Folder.ini");
+// Tells whether a change of the Folder.ini at strIni is carried out:
+// kCommitWrite yes, kCommitSkip no but it counts as done (a preview), else
+// the change's failure. A Folder.ini that is a link, a FIFO or a device is
+// never written through.
+int MayChange(const FolderIni& ini, const std::string& strIni,
+              const std::string* pNew) {
   if (ini.bExists && !PlatIsRegularFile(strIni)) {
     TRACE_VALUE("Not a regular file. file", strIni);
-    return -5;
+    return kRewriteNotRegular;
   }
-  int nCommit = g_fnCommit == nullptr ? kCommitWrite : g_fnCommit(ini, strData);
-  if (nCommit != kCommitWrite) {
-    TRACE_INT("Not written. nCommit", nCommit);
-    return nCommit == kCommitSkip ? 1 : nCommit;
-  }
+  int nCommit = g_fnCommit == nullptr ? kCommitWrite : g_fnCommit(ini, pNew);
+  if (nCommit != kCommitWrite) TRACE_INT("Not written. nCommit", nCommit);
+  return nCommit;
+}
+
+// The result of a change that MayChange did not let go ahead.
+int NotCarriedOut(int nMay) { return nMay == kCommitSkip ? 1 : nMay; }
+
+// Writes strData into Folder.ini.new and moves that over Folder.ini.
+int ReplaceFolderIni(const FolderIni& ini, const std::string& strData) {
+  std::string strIni = JoinPath(ini.strFolder, "Folder.ini");
+  int nMay = MayChange(ini, strIni, &strData);
+  if (nMay != kCommitWrite) return NotCarriedOut(nMay);
   std::string strNew = JoinPath(ini.strFolder, "Folder.ini.new");
-  if (!WriteNewFile(strNew, strData)) return -2;
+  if (!WriteNewFile(strNew, strData)) return kRewriteNewFailed;
   TRACE_VALUE("Call MyMoveFile(). strNew", strNew);
   if (!MyMoveFile(strNew, strIni)) {
     TRACE("rename Folder.ini.new->Folder.ini failed.");
-    return -4;
+    return kRewriteMoveFailed;
   }
   TRACE("Write Success.");
   return 1;
@@ -185,6 +197,28 @@ bool CheckArguments(const std::string& strFolder, int nMode) {
 }  // namespace
 
 void SetFolderIniCommit(FolderIniCommit fnCommit) { g_fnCommit = fnCommit; }
+
+int PutFolderIni(const FolderIni& ini, const std::string& strData) {
+  TRACE("Start PutFolderIni()");
+  TRACE_VALUE("\tstrFolder", ini.strFolder);
+  int nRet = ReplaceFolderIni(ini, strData);
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
+
+int RemoveFolderIni(const FolderIni& ini) {
+  TRACE("Start RemoveFolderIni()");
+  TRACE_VALUE("\tstrFolder", ini.strFolder);
+  if (!ini.bExists) return 1;
+  std::string strIni = JoinPath(ini.strFolder, "Folder.ini");
+  int nRet = MayChange(ini, strIni, nullptr);
+  if (nRet != kCommitWrite)
+    nRet = NotCarriedOut(nRet);
+  else if (!MyDeleteFile(strIni))
+    nRet = kRewriteDeleteFailed;
+  TRACE_INT("Return", nRet);
+  return nRet;
+}
 
 int RewriteFolderIniData(const std::string& strData,
                          const std::string& strUserNameList,

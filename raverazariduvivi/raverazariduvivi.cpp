@@ -7,11 +7,13 @@
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
 #include "platform/platform.h"
+#include "raverazariduvivi_backup.h"
 #include "raverazariduvivi_list.h"
 #include "raverazariduvivi_ops.h"
 #include "raverazariduvivi_params.h"
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
+#include "raverazariduvivi_undo.h"
 
 namespace {
 
@@ -91,8 +93,8 @@ int CheckEnvironment() {
 
 int OpenResultFile(const std::string& strStamp, const std::string& strCmdLine,
                    bool bPreview, std::string& strResultName) {
-  int nRet = LogOpen(strStamp, DisplayTime(strStamp), strCmdLine,
-                     strResultName, bPreview ? "whatif" : "result");
+  int nRet = LogOpen(strStamp, DisplayTime(strStamp), strCmdLine, strResultName,
+                     bPreview ? "whatif" : "result");
   if (nRet == 1) return 1;
   return FailStartup(kMsgResultFile, nRet == -1 ? strResultName : "");
 }
@@ -227,6 +229,26 @@ void WalkLibraries(const ParamInfo& info, bool& bListError) {
   }
 }
 
+// Takes back every change of the loaded backup, the newest first.
+void UndoAll(const std::vector<BackupEntry>& vEntries) {
+  for (auto it = vEntries.rbegin(); it != vEntries.rend(); ++it) {
+    TRACE_AS(kMain, "Call undoCabinet()");
+    undoCabinet(*it);
+    if (ResultWriteFailed()) return;
+  }
+}
+
+// Loads the backup of the run /undo names; false (after the message) when
+// it cannot be used.
+bool LoadUndoOrRefuse(const ParamInfo& info,
+                      std::vector<BackupEntry>& vEntries) {
+  if (info.nMode != kModeUndo) return true;
+  std::string strFileName;
+  if (LoadUndo(info.strUndoStamp, vEntries, strFileName) == 1) return true;
+  FailStartup("バックアップファイルを読み込めません。", strFileName);
+  return false;
+}
+
 std::string ClosingMessage(bool bPreview, bool bListError, int nVerdict,
                            const std::string& strResultName) {
   const char* pszStart = "権限情報の更新対象がありませんでした。";
@@ -273,7 +295,7 @@ int RunTool(int argc, char** argv) {
   // parsed exactly as it would be without it.
   bool bPreview = vArgs.size() > 1 && MbEqualNoCase(vArgs[1], kPreviewSwitch);
   if (bPreview) vArgs.erase(vArgs.begin() + 1);
-  SetPreview(bPreview);
+  PrepareChanges(bPreview, strStamp);
   ParamInfo info;
   TRACE_AS(kMain, "Call getParams()");
   int nRet = getParams(vArgs, &info);
@@ -282,13 +304,20 @@ int RunTool(int argc, char** argv) {
     TRACE_AS(kMain, "getParams() returns fail.");
     return -1;
   }
+  std::vector<BackupEntry> vUndo;
+  if (!LoadUndoOrRefuse(info, vUndo)) return -1;
   std::string strResultName;
   if (OpenResultFile(strStamp, PlatGetCommandLine(argc, argv), bPreview,
                      strResultName) != 1)
     return -1;
   g_nTargetCabinetCount = g_nSuccessCabinetCount = g_nErrorCabinetCount = 0;
   bool bListError = false;
-  WalkLibraries(info, bListError);
+  if (info.nMode == kModeUndo)
+    UndoAll(vUndo);
+  else
+    WalkLibraries(info, bListError);
+  // Every entry was flushed before its change; a failed close loses none.
+  if (!BackupFinish()) TRACE_AS(kMain, "Backup file close failed.");
   TRACE_AS(kMain, "Call LogClose()");
   int nVerdict = LogClose();
   if (ResultWriteFailed()) return FailResultWrite();

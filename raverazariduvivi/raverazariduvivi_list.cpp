@@ -6,13 +6,13 @@
 #include "checklogic.h"
 #include "commonproc.h"
 #include "iniaccess.h"
+#include "raverazariduvivi_messages.h"
 #include "raverazariduvivi_params.h"
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
 
 namespace {
 
-const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
 
 // Adds one LST,OK record to a cabinet's records, which go to the result
 // file together in one write.
@@ -93,7 +93,7 @@ int listCabinetAuth(const std::string& strLib, const std::string& strCab,
   int nRW = GetIniValue(ini.strData, kKeyUserNameList, strRW);
   TRACE("Call GetIniValue(RO)");
   int nRO = GetIniValue(ini.strData, kKeyReadOnlyUserList, strRO);
-  if (nRW < 0 || nRO < 0) return FailList(strLib, strCab, "原因不明のエラー");
+  if (nRW < 0 || nRO < 0) return FailList(strLib, strCab, kMsgUnknown);
   std::string strRecords;
   ListUpdateUsers(strRW, strRO, strLib, strCab, strRecords);
   ListBrowseUsers(strRW, strRO, strLib, strCab, strRecords);

@@ -8,6 +8,9 @@
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
 #include "iniaccess.h"
+#include "platform/platform.h"
+#include "raverazariduvivi_backup.h"
+#include "raverazariduvivi_messages.h"
 #include "raverazariduvivi_params.h"
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
@@ -15,31 +18,11 @@
 
 namespace {
 
-const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
-const char kMsgUnknown[] = "原因不明のエラー";
-const char kMsgUpdate[] = "権限情報の更新に失敗";
 const char kMsgAddRW[] = "ユーザー追加に失敗(更新)";
 const char kMsgAddR[] = "ユーザー追加に失敗(閲覧)";
 
 // The access letter of list nKey in records.
 int AccessOf(int nKey) { return nKey == kKeyUserNameList ? kLogW : kLogR; }
-
-// The message for a failed rewrite by copy, clean-up and reset.
-std::string RewriteMessage(int nRet) {
-  switch (nRet) {
-    case -1:
-      return "ファイルオープンに失敗(Folder.ini.new)";
-    case -2:
-      return "権限情報の更新に失敗(Folder.ini.new)";
-    case -4:
-      return "ファイルコピーに失敗(Folder.ini)";
-    case -5:
-    case -6:
-      return kMsgUpdate;
-    default:
-      return kMsgUnknown;
-  }
-}
 
 // Writes the one NG record of a failed cabinet and counts it.
 int Fail(const char* pszFunc, int nType, int nAccess,
@@ -188,8 +171,36 @@ bool Step(bool bOk, const char* pszMsg, StepFailure& fail) {
   return bOk;
 }
 
-// A preview's rewrites succeed without writing.
-int SkipWrite(const FolderIni&, const std::string&) { return kCommitSkip; }
+// A preview's changes succeed without writing.
+int SkipWrite(const FolderIni&, const std::string*) { return kCommitSkip; }
+
+// Splits a cabinet folder under the data folder into its library and
+// cabinet names; false for any other folder.
+bool CabinetNames(const std::string& strFolder, std::string& strLib,
+                  std::string& strCab) {
+  std::string strRoot = g_strDataPath + PlatPathSeparator();
+  if (strFolder.compare(0, strRoot.size(), strRoot) != 0) return false;
+  std::string strRest = strFolder.substr(strRoot.size());
+  std::string strSeparator(1, PlatPathSeparator());
+  size_t nCut = MbFind(strRest, strSeparator);
+  if (nCut == std::string::npos) return false;
+  strLib = strRest.substr(0, nCut);
+  strCab = strRest.substr(nCut + 1);
+  return true;
+}
+
+// A real run's changes are carried out once the backup holds them.
+int BackUpThenWrite(const FolderIni& ini, const std::string* pNew) {
+  BackupEntry entry;
+  if (!CabinetNames(ini.strFolder, entry.strLibrary, entry.strCabinet))
+    return kRewriteNotCommitted;
+  entry.strPath = ini.strFolder;
+  entry.bBefore = ini.bExists;
+  entry.strBefore = ini.strData;
+  entry.bAfter = pNew != nullptr;
+  if (pNew != nullptr) entry.strAfter = *pNew;
+  return BackupWrite(entry) == 1 ? kCommitWrite : kRewriteNotCommitted;
+}
 
 // ---- /set, /setforce -----------------------------------------------------
 
@@ -252,7 +263,7 @@ bool RenameOneList(const std::string& strOld, const std::string& strNew,
 
 // True iff the item of list nKey is kept whatever User.ini says.
 bool AlwaysKept(const std::string& strItem, int nKey) {
-  if (MbEqualNoCase(strItem, "admin")) return true;
+  if (MbEqualNoCase(strItem, kAdminName)) return true;
   return nKey == kKeyReadOnlyUserList && strItem == kGeneralViewerName;
 }
 
@@ -315,7 +326,7 @@ void CopyRecords(const std::string& strList, int nAccess,
 int WriteCopy(const std::string& strDstPath, const std::string& strRW,
               const std::string& strRO) {
   FolderIni iniDst;
-  if (ReadFolderIni(strDstPath, iniDst) < 0) return -1;
+  if (ReadFolderIni(strDstPath, iniDst) < 0) return kRewriteReadFailed;
   TRACE_AS("copyAuth", "Call WriteAndCheckFolderIni()");
   return WriteAndCheckFolderIni(iniDst, strRW, strRO, kIniWrite);
 }
@@ -337,8 +348,9 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
   TRACE_INT("\tnUserAuth", nUserAuth);
   TRACE_VALUE("\tstrUsername", strUsername);
   TraceArgs("setAuth", strLib, strCab, strCabinetPath);
-  CabinetJob job{"setAuth", kLogSet, SetAccessField(nUserAuth), strUsername,
-                 strLib, strCab, strCabinetPath, nMode == kModeSet};
+  CabinetJob job{"setAuth",      kLogSet,          SetAccessField(nUserAuth),
+                 strUsername,    strLib,           strCab,
+                 strCabinetPath, nMode == kModeSet};
   JobSteps steps;
   steps.fnPrepare = [&](FolderIni& ini, StepFailure& fail) {
     bool bKnown = false;
@@ -349,8 +361,8 @@ int setAuth(int nMode, int nUserAuth, const std::string& strUsername,
   };
   steps.fnEdit = [&](int nKey, const FolderIni& ini, Pending& p,
                      std::string& strNew, StepFailure& fail) {
-    return Step(SetOneList(nUserAuth, nKey, strUsername, strLib, strCab, ini,
-                           p, strNew),
+    return Step(SetOneList(nUserAuth, nKey, strUsername, strLib, strCab, ini, p,
+                           strNew),
                 nKey == kKeyUserNameList ? kMsgAddRW : kMsgAddR, fail);
   };
   steps.fnWriteMessage = UpdateMessage;
@@ -430,9 +442,9 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
   };
   steps.fnEdit = [&](int nKey, const FolderIni& ini, Pending& p,
                      std::string& strNew, StepFailure& fail) {
-    return Step(ReadAndClean(ini, nKey, *pRegistered, strLib, strCab, p,
-                             strNew),
-                kMsgUnknown, fail);
+    return Step(
+        ReadAndClean(ini, nKey, *pRegistered, strLib, strCab, p, strNew),
+        kMsgUnknown, fail);
   };
   steps.fnWriteMessage = RewriteMessage;
   return RunCabinetJob(job, steps);
@@ -456,6 +468,7 @@ int resetAuth(const std::string& strLib, const std::string& strCab,
                                             strLib, strCab, "")});
 }
 
-void SetPreview(bool bPreview) {
-  SetFolderIniCommit(bPreview ? SkipWrite : nullptr);
+void PrepareChanges(bool bPreview, const std::string& strTimestamp) {
+  BackupStart(strTimestamp);
+  SetFolderIniCommit(bPreview ? SkipWrite : BackUpThenWrite);
 }

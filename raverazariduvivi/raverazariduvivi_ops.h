@@ -44,6 +44,8 @@ int cleanupAuth(const std::string& strLib, const std::string& strCab,
 int resetAuth(const std::string& strLib, const std::string& strCab,
               const std::string& strCabinetPath);
 
-// Makes every later change a preview (bPreview: each check, edit and record
-// as in a real run, but no Folder.ini or Folder.ini.new is written) or real.
-void SetPreview(bool bPreview);
+// Makes every later change of Folder.ini a preview (bPreview: each check,
+// edit and record as in a real run, but no Folder.ini or Folder.ini.new is
+// written) or real, each change kept first in the backup file named after
+// strTimestamp (raverazariduvivi_backup.h).
+void PrepareChanges(bool bPreview, const std::string& strTimestamp);

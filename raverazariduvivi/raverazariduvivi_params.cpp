@@ -42,10 +42,11 @@ const char* const kCommands[] = {"/set",
                                  "/reset-cabinetauth",
                                  "/list-authstatus",
                                  "/listall-authstatus",
-                                 "/user-authstatus"};
-const int kCommandModes[] = {kModeSet,      kModeSetForce, kModeRename,
-                             kModeCopyAuth, kModeCleanup,  kModeReset,
-                             kModeList,     kModeListAll,  kModeUserStatus};
+                                 "/user-authstatus",
+                                 "/undo"};
+const int kCommandModes[] = {
+    kModeSet,   kModeSetForce, kModeRename,  kModeCopyAuth,   kModeCleanup,
+    kModeReset, kModeList,     kModeListAll, kModeUserStatus, kModeUndo};
 
 // Prints the refusal and traces it; the two count refusals are traced as
 // the general argument error.
@@ -168,6 +169,17 @@ int ParseUserStatus(const std::vector<std::string>& vArgs,
   return vArgs.size() == 4 ? CheckLocation(vArgs[3], lpParamInfo) : 1;
 }
 
+// /undo names a run by the timestamp of its files: 14 digits.
+int ParseUndo(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
+  if (vArgs.size() != 3) return RefuseCount(kMsgBadArgs, vArgs.size());
+  const std::string& strStamp = vArgs[2];
+  bool bDigits = strStamp.size() == 14;
+  for (char ch : strStamp) bDigits = bDigits && ch >= '0' && ch <= '9';
+  if (!bDigits) return Refuse(kMsgBadArgs, strStamp);
+  lpParamInfo->strUndoStamp = strStamp;
+  return 1;
+}
+
 int ShowUsage() {
   const char* const kLines[] = {
       "\n[使用方法]",
@@ -218,6 +230,8 @@ int ParseMode(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
       return ParseCopy(vArgs, lpParamInfo);
     case kModeUserStatus:
       return ParseUserStatus(vArgs, lpParamInfo);
+    case kModeUndo:
+      return ParseUndo(vArgs, lpParamInfo);
     default:
       return ParseWhole(vArgs, lpParamInfo);
   }

@@ -24,6 +24,7 @@ constexpr int kModeReset = 6;
 constexpr int kModeList = 7;
 constexpr int kModeUserStatus = 8;
 constexpr int kModeListAll = 9;
+constexpr int kModeUndo = 10;
 
 // Access levels (ParamInfo.nUserAuth).
 constexpr int kAuthRW = 1;
@@ -43,6 +44,7 @@ struct ParamInfo {
   std::string strCabname;
   std::string strNewLibname;
   std::string strNewCabname;
+  std::string strUndoStamp;  // /undo: the 14 digits of the run's files
 };
 
 // Parses vArgs (program path first, CP932) into lpParamInfo, validating

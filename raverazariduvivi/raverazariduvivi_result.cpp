@@ -36,6 +36,8 @@ const char* CodeWord(int nType) {
       return "USR";
     case kLogLst:
       return "LST";
+    case kLogUnd:
+      return "UND";
     case kLogAdd:
       return "ADD";
     case kLogDel:

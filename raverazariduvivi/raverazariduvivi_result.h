@@ -31,6 +31,7 @@ constexpr int kLogClr = 5;
 constexpr int kLogRst = 6;
 constexpr int kLogUsr = 7;
 constexpr int kLogLst = 8;
+constexpr int kLogUnd = 9;
 constexpr int kLogAdd = 11;
 constexpr int kLogDel = 12;
 

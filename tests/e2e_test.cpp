@@ -35,6 +35,10 @@
 //                          PATH may be anything, or nothing)
 //   == trace               a trace log must be written (else none may be)
 //   == include NAME        reads the directives of another golden file
+//   == first A B ...       a run of the tool before the case's own, in a
+//                          second of its own (repeatable, in order); the
+//                          n-th one's timestamp is {RUNn} in later args
+//   == then-file PATH      a file written after the first runs
 // PATH is relative to the scratch folder, which holds inst/ (the program
 // folder), data/ (the data folder) and cwd/ (the tool's current folder).
 // In blocks, {DATA} is the data folder, {CMDLINE} the tool's command line,
@@ -47,12 +51,14 @@
 // skipped; a run that hangs is killed after 30 seconds and fails.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <map>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "commonproc.h"
 #include "platform/platform.h"
@@ -84,6 +90,8 @@ struct Case {
   std::string strFileSizeLimit;
   std::map<std::string, std::string> mExpect;
   bool bTrace = false;
+  std::vector<std::vector<std::string>> vFirstRuns;
+  std::map<std::string, std::string> mThenFiles;
 };
 
 void ParseInto(Case& c, const std::string& strText);
@@ -124,6 +132,9 @@ void Apply(Case& c, const std::string& strDirective,
   std::string strVerb = vWords[0];
   std::string strArg = vWords.size() > 1 ? vWords[1] : "";
   if (strVerb == "args") c.vArgs.assign(vWords.begin() + 1, vWords.end());
+  if (strVerb == "first")
+    c.vFirstRuns.emplace_back(vWords.begin() + 1, vWords.end());
+  if (strVerb == "then-file") c.mThenFiles[strArg] = strBlock;
   if (strVerb == "registry") {
     c.bRegistry = strArg != "none";
     c.strExe = strArg == "-" ? "" : strArg;
@@ -347,7 +358,8 @@ std::string MaskTimes(const std::string& strText) {
 
 // The scratch folder's entries but the tool's own result and trace files.
 std::map<std::string, TestEntry> Snapshot(const ScratchDir& dir) {
-  static const std::regex kOwn("cwd/(result|whatif|tracelog)[0-9]{14}\\.txt");
+  static const std::regex kOwn(
+      "cwd/((result|whatif|tracelog)[0-9]{14}\\.txt|backup[0-9]{14}\\.dat)");
   std::map<std::string, TestEntry> mEntries = TestSnapshot(dir.Path());
   for (auto it = mEntries.begin(); it != mEntries.end();)
     it = std::regex_match(it->first, kOwn) ? mEntries.erase(it) : std::next(it);
@@ -434,6 +446,46 @@ void CheckRun(const Case& c, const ScratchDir& dir, int nExit,
   }
 }
 
+// Waits until the clock shows a new second, so that the next run's files
+// get names of their own.
+void NextSecond() {
+  std::time_t tStart = std::time(nullptr);
+  while (std::time(nullptr) == tStart)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// Fills in the paths and the timestamps of the first runs made so far.
+std::vector<std::string> CaseArgs(const std::vector<std::string>& vWords,
+                                  const ScratchDir& dir,
+                                  const std::vector<std::string>& vStamps) {
+  std::vector<std::string> vArgs;
+  for (std::string strArg : vWords) {
+    for (size_t n = 0; n < vStamps.size(); ++n)
+      strArg =
+          Replace(strArg, "{RUN" + std::to_string(n + 1) + "}", vStamps[n]);
+    vArgs.push_back(FillPaths(strArg, dir));
+  }
+  return vArgs;
+}
+
+// Makes the case's first runs, each in a second of its own, then writes
+// the files that come after them; vStamps gets their timestamps.
+void RunFirst(const Case& c, const ScratchDir& dir,
+              std::vector<std::string>& vStamps) {
+  for (const std::vector<std::string>& vWords : c.vFirstRuns) {
+    NextSecond();
+    std::vector<std::string> vArgs = CaseArgs(vWords, dir, vStamps);
+    std::string strOutput, strKind;
+    TestRunTool(vArgs, dir.Path("cwd"), strOutput,
+                Options(c, dir, TestCommandLine(TestToolPath(), vArgs)));
+    vStamps.push_back(ResultStamp(strOutput, dir, strKind));
+  }
+  for (const auto& file : c.mThenFiles)
+    ASSERT_TRUE(TestWriteFile(dir.Path(file.first),
+                              Bytes(file.second, dir.Path("data"))));
+  if (!c.vFirstRuns.empty()) NextSecond();
+}
+
 void RunCase(const std::string& strName) {
   std::string strText = GoldenFile(strName);
   ASSERT_NE(strText, "<missing>");
@@ -445,11 +497,12 @@ void RunCase(const std::string& strName) {
   SetUpStore(c, dir, strSkip);
   if (!strSkip.empty()) GTEST_SKIP() << strSkip;
   if (testing::Test::HasFatalFailure()) return;
-  std::vector<std::string> vArgs;
-  for (const std::string& strArg : c.vArgs)
-    vArgs.push_back(FillPaths(strArg, dir));
-  std::string strCmdLine = TestCommandLine(TestToolPath(), vArgs);
   std::map<std::string, TestEntry> mBefore = Snapshot(dir);
+  std::vector<std::string> vStamps;
+  RunFirst(c, dir, vStamps);
+  if (testing::Test::HasFatalFailure()) return;
+  std::vector<std::string> vArgs = CaseArgs(c.vArgs, dir, vStamps);
+  std::string strCmdLine = TestCommandLine(TestToolPath(), vArgs);
   HoldFiles(c, dir, strSkip);
   if (!strSkip.empty()) {
     TestReleaseHeldFiles();

@@ -31,7 +31,8 @@ const RecordCase kRecords[] = {
     {kLogUsr, kLogOk, kLogRW, "一般閲覧者", "L1", "", "",
      "USR,OK,RW,一般閲覧者,L1,"},
     {kLogLst, kLogNg, kLogNone, "", "", "C1", "x", "LST,NG,,,,x"},
-    {9, 2, 4, "a,b", "L,1", "C", "m", ",,,a,b,L,1/C,m"},
+    {10, 2, 4, "a,b", "L,1", "C", "m", ",,,a,b,L,1/C,m"},
+    {kLogUnd, kLogOk, kLogNone, "", "L1", "C1", "", "UND,OK,,,L1/C1,"},
     {kLogRst, kLogOk, kLogNone, "", "ソフト", "表計算", "",
      "RST,OK,,,ソフト/表計算,"},
 };

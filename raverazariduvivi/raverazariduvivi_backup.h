@@ -1,0 +1,26 @@
+// The run's backup file: backup<timestamp>.dat in the current directory,
+// beside the result file, holding what the run changed in each cabinet's
+// Folder.ini (backupfile.h gives the format). Nothing is created before
+// the first change; each entry is written and flushed before that change
+// is made, so a run killed at any instant leaves a backup of every change
+// it made. A run in the same second as an earlier one appends to its file.
+//
+// Results of BackupWrite:
+//   1 the entry is written and flushed
+//  -1 it is not: the file cannot be opened, read, written or flushed, an
+//     existing file of that name is no intact backup file, or the entry
+//     cannot be encoded; the change must not be made
+#pragma once
+
+#include <string>
+
+#include "backupfile.h"
+
+// Names the file after strTimestamp for the entries of this run.
+void BackupStart(const std::string& strTimestamp);
+
+// Appends the entry (after the run's header, for its first one).
+int BackupWrite(const BackupEntry& entry);
+
+// Closes the file when the run wrote one; false when the close failed.
+bool BackupFinish();
