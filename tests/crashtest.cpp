@@ -7,6 +7,10 @@
 // record), no record may claim a change that did not happen, and no cabinet
 // may fail (a Folder.ini.new left by an earlier kill is no reason to).
 //
+// After every second kill, "/undo" of the killed run (from its backup file)
+// must put every cabinet back to what it was before that run, with no
+// cabinet failing.
+//
 // Usage: crashtest [KILLS [SEED]]; RAV_TOOL names the tool. Prints the
 // figures and exits 1 when a promise was broken. The store lives in
 // /dev/shm where there is one: a killed process leaves the page cache as
@@ -45,6 +49,7 @@ struct Figures {
   int nKills = 0, nFinished = 0, nRefused = 0, nTorn = 0, nMissing = 0;
   int nRecordless = 0;
   int nMostRecordless = 0, nFalseRecords = 0, nFailed = 0, nLeftovers = 0;
+  int nUndoRuns = 0, nUndoFailed = 0, nUndoLeft = 0;
 };
 
 // The state of every cabinet: true when its Folder.ini lists jiro.
@@ -65,20 +70,26 @@ void WaitForLock() {
   close(nFd);
 }
 
-// Starts the tool in strCwd with its output thrown away; the pid, or -1.
-pid_t StartTool(const std::string& strCwd, bool bJiro) {
+// Starts the tool with the arguments in strCwd, its output thrown away;
+// the pid, or -1.
+pid_t StartTool(const std::string& strCwd, std::vector<std::string> vArgs) {
   WaitForLock();
   std::fflush(stdout);
   pid_t pid = fork();
   if (pid != 0) return pid;
   std::string strTool = TestToolPath();
-  const char* pszAuth = bJiro ? "/rw" : "/none";
+  std::vector<char*> vArgv{&strTool[0]};
+  for (std::string& strArg : vArgs) vArgv.push_back(&strArg[0]);
+  vArgv.push_back(nullptr);
   if (chdir(strCwd.c_str()) != 0 || !freopen("/dev/null", "w", stdout) ||
       setenv("LC_ALL", "C.UTF-8", 1) != 0)
     _exit(127);
-  execl(strTool.c_str(), strTool.c_str(), "/set", pszAuth, "jiro",
-        static_cast<char*>(nullptr));
+  execv(strTool.c_str(), vArgv.data());
   _exit(127);
+}
+
+pid_t StartSet(const std::string& strCwd, bool bJiro) {
+  return StartTool(strCwd, {"/set", bJiro ? "/rw" : "/none", "jiro"});
 }
 
 // Waits for the child; its exit code, or -1 when a signal ended it.
@@ -92,7 +103,7 @@ int WaitTool(pid_t pid) {
 // Runs the tool to its end; the seconds it took, or -1 when it failed.
 double FullRun(const std::string& strCwd, bool bJiro) {
   Clock::time_point tStart = Clock::now();
-  pid_t pid = StartTool(strCwd, bJiro);
+  pid_t pid = StartSet(strCwd, bJiro);
   if (pid < 0 || WaitTool(pid) != 1) return -1;
   return std::chrono::duration<double>(Clock::now() - tStart).count();
 }
@@ -101,6 +112,7 @@ double FullRun(const std::string& strCwd, bool bJiro) {
 void ReadRecords(const std::string& strCwd, std::set<std::string>& setOk,
                  int& nFailed) {
   for (const auto& entry : TestSnapshot(strCwd)) {
+    if (entry.first.rfind("result", 0) != 0) continue;
     std::istringstream in(entry.second.strData);
     std::string strLine;
     while (std::getline(in, strLine)) {
@@ -163,6 +175,40 @@ int CountLeftovers(const std::string& strData) {
   return nCount;
 }
 
+// The timestamp of the backup file in strCwd; "" when the run left none.
+std::string BackupStamp(const std::string& strCwd) {
+  std::string strStamp;
+  for (const auto& entry : TestSnapshot(strCwd))
+    if (entry.first.rfind("backup", 0) == 0 && entry.first.size() == 24)
+      strStamp = entry.first.substr(6, 14);
+  return strStamp;
+}
+
+// Undoes the killed run in strCwd and checks that every cabinet is as it
+// was before that run (before); states become those again.
+void UndoRun(const ScratchDir& dir, const std::string& strCwd,
+             const States& before, States& states, Figures& fig) {
+  std::string strStamp = BackupStamp(strCwd);
+  if (strStamp.empty()) {
+    fig.nUndoLeft += before != states;
+    return;
+  }
+  ++fig.nUndoRuns;
+  pid_t pid = StartTool(strCwd, {"/undo", strStamp});
+  if (pid < 0 || WaitTool(pid) != 1) ++fig.nUndoFailed;
+  std::string strData = dir.Path("data");
+  for (int nLib = 1; nLib <= kLibs; ++nLib)
+    for (int nCab = 1; nCab <= kCabs; ++nCab) {
+      std::string strCab = TestCabName(nCab);
+      TestEntry ini = TestReadEntry(
+          JoinPath(CabinetPath(strData, nLib, nCab), "Folder.ini"));
+      bool bWas = before[Index(nLib, nCab)];
+      if (ini.chKind != 'f' || ini.strData != TestCabinetIni(strCab, bWas, 0))
+        ++fig.nUndoLeft;
+    }
+  states = before;
+}
+
 // One run killed after a random delay; its result file goes to a folder of
 // its own.
 void KillOnce(const ScratchDir& dir, int nRun, double dMaxSeconds,
@@ -171,7 +217,8 @@ void KillOnce(const ScratchDir& dir, int nRun, double dMaxSeconds,
   if (!TestMakeDirs(strCwd)) std::exit(2);
   std::uniform_real_distribution<double> delay(0.0, dMaxSeconds);
   auto dWait = std::chrono::duration<double>(delay(rng));
-  pid_t pid = StartTool(strCwd, nRun % 2 == 0);
+  States before = states;
+  pid_t pid = StartSet(strCwd, nRun % 2 == 0);
   if (pid < 0) std::exit(2);
   std::this_thread::sleep_for(dWait);
   kill(pid, SIGKILL);
@@ -180,22 +227,25 @@ void KillOnce(const ScratchDir& dir, int nRun, double dMaxSeconds,
   if (nExit == 255) ++fig.nRefused;
   if (nExit < 0) ++fig.nKills;
   CheckStore(dir.Path("data"), strCwd, states, fig);
+  // Every second run is undone, so that the next one has changes to make.
+  if (nRun % 2 == 1) UndoRun(dir, strCwd, before, states, fig);
 }
 
 bool Broken(const Figures& fig) {
   return fig.nTorn > 0 || fig.nMissing > 0 || fig.nMostRecordless > 1 ||
          fig.nFalseRecords > 0 || fig.nFailed > 0 || fig.nRefused > 0 ||
-         fig.nKills == 0;
+         fig.nKills == 0 || fig.nUndoFailed > 0 || fig.nUndoLeft > 0;
 }
 
 void Print(const Figures& fig) {
   std::printf(
       "kills %d (runs finished before their kill %d, refused %d), torn %d, "
       "missing %d, record-less %d (at most %d in one run), false records %d, "
-      "failed cabinets %d, Folder.ini.new left %d\n",
+      "failed cabinets %d, Folder.ini.new left %d; undo runs %d (failed "
+      "%d), cabinets left changed after the undo %d\n",
       fig.nKills, fig.nFinished, fig.nRefused, fig.nTorn, fig.nMissing,
       fig.nRecordless, fig.nMostRecordless, fig.nFalseRecords, fig.nFailed,
-      fig.nLeftovers);
+      fig.nLeftovers, fig.nUndoRuns, fig.nUndoFailed, fig.nUndoLeft);
 }
 
 // Builds the store and measures a full run of each command; the longer.
