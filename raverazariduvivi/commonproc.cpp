@@ -70,18 +70,6 @@ std::string JoinPath(const std::string& strFolder, const std::string& strName) {
   return strFolder + PlatPathSeparator() + strName;
 }
 
-// The store, result and trace files are written in binary on both builds,
-// so the CR LF line ends of a Windows text file are made here.
-std::string TextFileLine(const std::string& strText) {
-  std::string strOut;
-  strOut.reserve(strText.size() + 2);
-  size_t nStart = 0;
-  for (size_t nLf; (nLf = strText.find('\n', nStart)) != std::string::npos;
-       nStart = nLf + 1)
-    strOut.append(strText, nStart, nLf - nStart).append("\r\n");
-  return strOut.append(strText, nStart, std::string::npos).append("\r\n");
-}
-
 void split(const std::string& s, const std::string& delim,
            std::vector<std::string>& vItems) {
   TRACE("Start split()");

@@ -19,10 +19,6 @@
 // Returns strFolder and strName joined by the platform's path separator.
 std::string JoinPath(const std::string& strFolder, const std::string& strName);
 
-// Returns the text as one or more lines of a CP932 text file: every LF
-// inside it preceded by CR, and CR LF at the end.
-std::string TextFileLine(const std::string& strText);
-
 // Cuts s at every occurrence of delim into vItems (replaced): n delimiters
 // give n + 1 items, empty ones included. An empty s or delim gives no items.
 void split(const std::string& s, const std::string& delim,

@@ -106,3 +106,15 @@ std::string MbTrim(const std::string& str, const char* pszSet) {
   if (nStart == std::string::npos) return "";
   return str.substr(nStart, nEnd - nStart);
 }
+
+// The store, result and trace files are written in binary on both builds,
+// so the CR LF line ends of a Windows text file are made here.
+std::string TextFileLine(const std::string& strText) {
+  std::string strOut;
+  strOut.reserve(strText.size() + 2);
+  size_t nStart = 0;
+  for (size_t nLf; (nLf = strText.find('\n', nStart)) != std::string::npos;
+       nStart = nLf + 1)
+    strOut.append(strText, nStart, nLf - nStart).append("\r\n");
+  return strOut.append(strText, nStart, std::string::npos).append("\r\n");
+}

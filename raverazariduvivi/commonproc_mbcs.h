@@ -34,3 +34,7 @@ bool MbEqualNoCase(const std::string& strA, const std::string& strB);
 // Returns the string without the single-byte characters of pszSet at either
 // end; a trail byte is never taken for one of them.
 std::string MbTrim(const std::string& str, const char* pszSet);
+
+// Returns the text as one or more lines of a CP932 text file: every LF
+// inside it preceded by CR, and CR LF at the end.
+std::string TextFileLine(const std::string& strText);

@@ -275,14 +275,6 @@ int FailResultWrite() {
 
 }  // namespace
 
-void DispMsg(const std::string& strMsg) { PlatWriteConsole(strMsg + "\n"); }
-
-void DispErrMsg(const std::string& strMsg, const std::string& strDetail) {
-  std::string strLine = "エラー：" + strMsg;
-  if (!strDetail.empty()) strLine += "(" + strDetail + ")";
-  DispMsg(strLine);
-}
-
 int RunTool(int argc, char** argv) {
   PlatInitProcess();
   std::vector<std::string> vArgs = PlatGetArguments(argc, argv);

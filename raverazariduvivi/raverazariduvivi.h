@@ -1,5 +1,6 @@
-// The run: start-up checks, the walk over libraries and cabinets, the
-// dispatch to one operation per cabinet, the closing message.
+// The run: start-up checks, the walk over libraries and cabinets (or the
+// backup that /undo names), the dispatch to one operation per cabinet, the
+// closing message.
 //
 // Exit codes of RunTool:
 //   -1 a start-up check, the command line or the result file failed
@@ -11,9 +12,3 @@
 
 // Runs the tool once with the process arguments; returns the exit code.
 int RunTool(int argc, char** argv);
-
-// Prints the message and a line end to standard output.
-void DispMsg(const std::string& strMsg);
-
-// Prints "エラー：" + message, "(" + detail + ")" when there is a detail.
-void DispErrMsg(const std::string& strMsg, const std::string& strDetail);

@@ -6,13 +6,11 @@
 #include "checklogic.h"
 #include "commonproc.h"
 #include "iniaccess.h"
-#include "raverazariduvivi_messages.h"
-#include "raverazariduvivi_params.h"
+#include "raverazariduvivi_common.h"
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
 
 namespace {
-
 
 // Adds one LST,OK record to a cabinet's records, which go to the result
 // file together in one write.

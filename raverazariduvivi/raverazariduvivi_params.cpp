@@ -4,10 +4,7 @@
 #include "checklogic.h"
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
-#include "raverazariduvivi.h"
 #include "raverazariduvivi_trace.h"
-
-const char kGeneralViewerName[] = "一般閲覧者!";
 
 namespace {
 

@@ -14,25 +14,7 @@
 #include <string>
 #include <vector>
 
-// Command numbers (ParamInfo.nMode).
-constexpr int kModeSet = 1;
-constexpr int kModeSetForce = 2;
-constexpr int kModeRename = 3;
-constexpr int kModeCopyAuth = 4;
-constexpr int kModeCleanup = 5;
-constexpr int kModeReset = 6;
-constexpr int kModeList = 7;
-constexpr int kModeUserStatus = 8;
-constexpr int kModeListAll = 9;
-constexpr int kModeUndo = 10;
-
-// Access levels (ParamInfo.nUserAuth).
-constexpr int kAuthRW = 1;
-constexpr int kAuthR = 2;
-constexpr int kAuthNone = 9;
-
-// The list name of the general viewer.
-extern const char kGeneralViewerName[];
+#include "raverazariduvivi_common.h"
 
 // The parsed command line. Names are held without a fixed capacity.
 struct ParamInfo {

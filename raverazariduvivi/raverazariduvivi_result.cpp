@@ -2,7 +2,9 @@
 
 #include "checklogic.h"
 #include "commonproc.h"
+#include "commonproc_mbcs.h"
 #include "platform/platform.h"
+#include "raverazariduvivi_common.h"
 #include "raverazariduvivi_trace.h"
 
 int g_nTargetCabinetCount = 0;
@@ -16,7 +18,6 @@ PlatFileHandle g_fpResult;
 bool g_bWriteFailed = false;
 
 const char kSeparator[] = "========================================";
-const char kGeneralViewer[] = "一般閲覧者!";
 
 const char* CodeWord(int nType) {
   switch (nType) {
@@ -66,7 +67,7 @@ const char* AccessWord(int nAccess) {
 }
 
 std::string UserField(const std::string& strUser) {
-  return strUser == kGeneralViewer ? "一般閲覧者" : strUser;
+  return strUser == kGeneralViewerName ? "一般閲覧者" : strUser;
 }
 
 std::string PlaceField(const std::string& strLib, const std::string& strCab) {

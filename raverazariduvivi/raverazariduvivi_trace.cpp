@@ -1,6 +1,5 @@
 #include "raverazariduvivi_trace.h"
 
-#include "commonproc.h"
 #include "commonproc_mbcs.h"
 #include "platform/platform.h"
 

@@ -4,7 +4,7 @@
 #include "commonproc.h"
 #include "iniaccess.h"
 #include "platform/platform.h"
-#include "raverazariduvivi_messages.h"
+#include "raverazariduvivi_common.h"
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
 

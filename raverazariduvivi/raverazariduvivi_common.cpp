@@ -1,6 +1,9 @@
-#include "raverazariduvivi_messages.h"
+#include "raverazariduvivi_common.h"
 
 #include "iniaccess.h"
+#include "platform/platform.h"
+
+const char kGeneralViewerName[] = "一般閲覧者!";
 
 const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
 const char kMsgUnknown[] = "原因不明のエラー";
@@ -23,4 +26,12 @@ std::string RewriteMessage(int nRet) {
     default:
       return kMsgUnknown;
   }
+}
+
+void DispMsg(const std::string& strMsg) { PlatWriteConsole(strMsg + "\n"); }
+
+void DispErrMsg(const std::string& strMsg, const std::string& strDetail) {
+  std::string strLine = "エラー：" + strMsg;
+  if (!strDetail.empty()) strLine += "(" + strDetail + ")";
+  DispMsg(strLine);
 }
