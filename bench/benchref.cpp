@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "benchfs.h"
@@ -85,19 +86,21 @@ std::string DescribeDifference(const std::string& strWant,
 }  // namespace
 
 std::string BenchMask(const std::string& strText) {
-  static const std::string kTime = "0000/00/00 00:00:00";
-  static const std::string kName = "result00000000000000.txt";
+  // Each shape (a 0 stands for any digit) and what it becomes.
+  static const std::pair<std::string, std::string> kShapes[] = {
+      {"0000/00/00 00:00:00", "{TIME}"},
+      {"result00000000000000.txt", "result{TS}.txt"},
+      {"backup00000000000000.dat", "backup{TS}.dat"}};
   std::string strOut;
   for (size_t nPos = 0; nPos < strText.size();) {
-    if (ShapeAt(strText, nPos, kTime)) {
-      strOut += "{TIME}";
-      nPos += kTime.size();
-    } else if (ShapeAt(strText, nPos, kName)) {
-      strOut += "result{TS}.txt";
-      nPos += kName.size();
-    } else {
-      strOut += strText[nPos++];
+    bool bMasked = false;
+    for (const auto& shape : kShapes) {
+      if (bMasked || !ShapeAt(strText, nPos, shape.first)) continue;
+      strOut += shape.second;
+      nPos += shape.first.size();
+      bMasked = true;
     }
+    if (!bMasked) strOut += strText[nPos++];
   }
   return strOut;
 }
