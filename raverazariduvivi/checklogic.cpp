@@ -89,7 +89,7 @@ bool HasForbiddenChar(const std::string& strName) {
 // The rules of checkUserName in their order; the first that applies wins.
 int VetUserName(std::string& strUsername, int bExist) {
   if (strUsername.empty() || strUsername.size() > kMaxUserNameLen) return -9;
-  if (MbEqualNoCase(strUsername, "admin")) return -1;
+  if (MbEqualNoCase(strUsername, kAdminName)) return -1;
   if (HasForbiddenChar(strUsername)) return -2;
   if (!bExist) return 1;
   std::string strUserList;

@@ -4,6 +4,8 @@
 #include "platform/platform.h"
 #include "raverazariduvivi_trace.h"
 
+const char kAdminName[] = "admin";
+
 namespace {
 
 constexpr int kFileTries = 5;

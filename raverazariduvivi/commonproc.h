@@ -16,6 +16,9 @@
 #include <unordered_set>
 #include <vector>
 
+// The name every access list must keep.
+extern const char kAdminName[];
+
 // Returns strFolder and strName joined by the platform's path separator.
 std::string JoinPath(const std::string& strFolder, const std::string& strName);
 

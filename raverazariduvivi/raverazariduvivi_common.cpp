@@ -8,7 +8,6 @@ const char kGeneralViewerName[] = "一般閲覧者!";
 const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
 const char kMsgUnknown[] = "原因不明のエラー";
 const char kMsgUpdate[] = "権限情報の更新に失敗";
-const char kAdminName[] = "admin";
 
 std::string RewriteMessage(int nRet) {
   switch (nRet) {

@@ -31,9 +31,6 @@ extern const char kMsgNoAuth[];
 extern const char kMsgUnknown[];
 // An NG record's message: Folder.ini could not be rewritten.
 extern const char kMsgUpdate[];
-// The name every access list must keep.
-extern const char kAdminName[];
-
 // Prints the message and a line end to standard output.
 void DispMsg(const std::string& strMsg);
 

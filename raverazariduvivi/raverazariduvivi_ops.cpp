@@ -93,7 +93,7 @@ int TidyList(const char* pszFunc, const std::string& strWorking, int nKey,
   if (nTrim == 2) {
     std::string& strAdmin =
         nKey == kKeyUserNameList ? p.strAdminRW : p.strAdminR;
-    strAdmin = SetResultLog(kLogAdd, kLogOk, AccessOf(nKey), "admin", strLib,
+    strAdmin = SetResultLog(kLogAdd, kLogOk, AccessOf(nKey), kAdminName, strLib,
                             strCab, "");
   }
   if (nTrim != 0) p.bChanged = true;

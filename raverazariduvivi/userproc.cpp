@@ -79,7 +79,7 @@ bool AppendNewItems(const std::string& strIn, std::string& strOut) {
   std::vector<std::string> vNames = NamesOf(strIn);
   std::unordered_set<std::string_view> setKept;
   for (std::string& strItem : vNames) {
-    if (!bAdmin && MbEqualNoCase(strItem, "admin")) bAdmin = true;
+    if (!bAdmin && MbEqualNoCase(strItem, kAdminName)) bAdmin = true;
     bool bNew = bRegular ? setKept.insert(strItem).second
                          : strOut.empty() ||
                                SearchUserString(strOut, strItem, 0, 1) == 0;
@@ -133,7 +133,7 @@ int TrimDuplicateUserList(const std::string& strInUserList,
   TRACE_VALUE("strInUserList", strInUserList);
   strOutUserList.clear();
   bool bAdmin = AppendNewItems(strInUserList, strOutUserList);
-  if (!bAdmin) strOutUserList.insert(0, "admin,");
+  if (!bAdmin) strOutUserList.insert(0, std::string(kAdminName) + ",");
   int nRet = MbEqualNoCase(strOutUserList, strInUserList) ? 0 : bAdmin ? 1 : 2;
   TRACE_VALUE("strOutUserList", strOutUserList);
   TRACE_INT("Return", nRet);
