@@ -5,6 +5,8 @@
 #   scripts/run-sample.sh /set /r jiro 営業部
 set -e
 cd "$(dirname "$0")/.."
+. scripts/need.sh
+need_packages cmake g++
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target RaVerAzariduVivi >/dev/null
 tool="$(pwd)/build/linux/raverazariduvivi/RaVerAzariduVivi"
