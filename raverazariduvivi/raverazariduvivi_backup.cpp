@@ -16,14 +16,37 @@ PlatFileHandle g_fpBackup;
 // is appended behind it, so that it stays a cut tail.
 bool g_bFailed = false;
 
-// An earlier run of the same second left a file: appending is safe only to
-// one that parses whole, or a cut tail would run into this run's header.
+// Rewrites the file at strPath as the runs parsed from it, through a new
+// file and the atomic replace, so that a cut tail is gone before anything
+// is appended behind it.
+bool DropCutTail(const std::string& strPath,
+                 const std::vector<BackupRun>& vRuns) {
+  std::string strIntact;
+  for (const BackupRun& run : vRuns) {
+    strIntact += BackupHeader(run.strDataPath);
+    for (const BackupEntry& entry : run.vEntries)
+      strIntact += BackupEntryBytes(entry);
+  }
+  std::string strNew = strPath + ".new";
+  if (!MyDeleteFile(strNew)) return false;
+  PlatFileHandle pFile = PlatCreateFile(strNew);
+  bool bOk = pFile != nullptr && PlatWrite(pFile.get(), strIntact) &&
+             PlatSync(pFile.get());
+  bOk = pFile != nullptr && PlatClose(pFile) && bOk;
+  return bOk && MyMoveFile(strNew, strPath);
+}
+
+// An earlier run of the same second left a file: appending is safe to one
+// that parses whole, and to one that a killed run left with a cut tail once
+// that tail is dropped (it holds no change); a damaged file is left alone.
 bool MayAppendTo(const std::string& strPath) {
   std::string strData;
   int nRead = MyReadFile(strPath, strData);
   if (nRead == kPlatReadMissing) return true;
   std::vector<BackupRun> vRuns;
-  return nRead == kPlatReadOk && ParseBackupFile(strData, vRuns) == 1;
+  int nParse = nRead == kPlatReadOk ? ParseBackupFile(strData, vRuns) : -1;
+  if (nParse == 2) return DropCutTail(strPath, vRuns);
+  return nParse == 1;
 }
 
 // Opens the file for this run's first entry; false when it cannot be used.
