@@ -11,9 +11,11 @@
 #include "raverazariduvivi_list.h"
 #include "raverazariduvivi_ops.h"
 #include "raverazariduvivi_params.h"
+#include "raverazariduvivi_progress.h"
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
 #include "raverazariduvivi_undo.h"
+#include "version.h"
 
 namespace {
 
@@ -52,6 +54,7 @@ void TraceArguments(const std::vector<std::string>& vArgs) {
   TRACE_AS(kMain, vArgs.empty() ? std::string() : vArgs[0]);
   for (size_t i = 1; i < vArgs.size(); ++i)
     TRACE_AS(kMain, "\targv[" + std::to_string(i) + "] = " + vArgs[i]);
+  TRACE_AS(kMain, std::string("version=") + kRavVersion);
 }
 
 int FailStartup(const std::string& strMsg, const std::string& strDetail) {
@@ -177,6 +180,7 @@ void WalkCabinets(const ParamInfo& info, const std::string& strLib,
       return;
   }
   for (const std::string& strCab : NamesOf(strCabinetList)) {
+    ProgressStep();
     TRACE_VALUE_AS(kMain, "Cabinet", strCab);
     std::string strCabinetPath;
     int nExist = info.strCabname.empty()
@@ -198,6 +202,7 @@ void WalkCabinets(const ParamInfo& info, const std::string& strLib,
 
 // Visits the library named on the command line, or every listed one.
 void WalkLibraries(const ParamInfo& info, bool& bListError) {
+  ProgressStartWalk(info.strLibname, info.strCabname);
   std::string strLibraryList = info.strLibname + ",";
   if (info.strLibname.empty()) {
     TRACE_AS(kMain, "Call GetLibraryList()");
@@ -231,7 +236,9 @@ void WalkLibraries(const ParamInfo& info, bool& bListError) {
 
 // Takes back every change of the loaded backup, the newest first.
 void UndoAll(const std::vector<BackupEntry>& vEntries) {
+  ProgressStart(vEntries.size());
   for (auto it = vEntries.rbegin(); it != vEntries.rend(); ++it) {
+    ProgressStep();
     TRACE_AS(kMain, "Call undoCabinet()");
     undoCabinet(*it);
     if (ResultWriteFailed()) return;
@@ -308,6 +315,7 @@ int RunTool(int argc, char** argv) {
     UndoAll(vUndo);
   else
     WalkLibraries(info, bListError);
+  ProgressEnd();
   // Every entry was flushed before its change; a failed close loses none.
   if (!BackupFinish()) TRACE_AS(kMain, "Backup file close failed.");
   TRACE_AS(kMain, "Call LogClose()");

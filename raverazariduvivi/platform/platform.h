@@ -187,6 +187,10 @@ std::string PlatGetCommandLine(int argc, char** argv);
 // replaced), and flushes. Returns true on success.
 bool PlatWriteConsole(const std::string& strText);
 
+// Returns true iff standard output is a terminal (a console on Windows),
+// not a pipe or a file.
+bool PlatConsoleIsTerminal();
+
 // ---- Code page -----------------------------------------------------------
 
 // Returns true iff the byte is a lead byte of a double-byte character.

@@ -675,6 +675,8 @@ bool PlatWriteConsole(const std::string& strText) {
   return std::fflush(stdout) == 0 && bWritten;
 }
 
+bool PlatConsoleIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
 bool PlatIsLeadByte(unsigned char chByte) {
   return (chByte >= 0x81 && chByte <= 0x9F) ||
          (chByte >= 0xE0 && chByte <= 0xFC);

@@ -412,6 +412,12 @@ bool PlatWriteConsole(const std::string& strText) {
   return std::fflush(stdout) == 0 && bWritten;
 }
 
+// Only a console handle has a console mode; a pipe or a file has none.
+bool PlatConsoleIsTerminal() {
+  DWORD dwMode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &dwMode) != 0;
+}
+
 bool PlatIsLeadByte(unsigned char chByte) {
   return IsDBCSLeadByte(chByte) != 0;
 }
