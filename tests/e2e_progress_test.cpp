@@ -14,16 +14,6 @@
 #include "teststore.h"
 #include "testutil.h"
 
-#ifndef _WIN32
-#include <pty.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#endif
-
 namespace {
 
 const char kStatusStart[] = "処理中 ";
@@ -48,59 +38,6 @@ std::string ResultText(const std::string& strCwd) {
     if (std::regex_match(entry.first, kName)) return entry.second.strData;
   return "<none>";
 }
-
-#ifndef _WIN32
-constexpr bool kHaveTerminal = true;
-
-std::string ReadUntilHangUp(int fd) {
-  std::string strOut;
-  char szBuf[4096];
-  for (;;) {
-    ssize_t n = read(fd, szBuf, sizeof szBuf);
-    if (n > 0) {
-      strOut.append(szBuf, static_cast<size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      return strOut;  // Linux reports EIO once the tool's side is closed.
-    }
-  }
-}
-
-// Runs the tool with its standard output on a pseudo-terminal that passes
-// bytes as they are (no LF to CR LF), as TestRunTool runs it on a pipe.
-int RunOnTerminal(const std::vector<std::string>& vArgs,
-                  const std::string& strCwd, std::string& strOutput) {
-  std::vector<std::string> vArgv{TestToolPath()};
-  for (const std::string& strArg : vArgs) vArgv.push_back(TestToNative(strArg));
-  std::vector<char*> vPtrs;
-  for (std::string& strArg : vArgv) vPtrs.push_back(strArg.data());
-  vPtrs.push_back(nullptr);
-  struct termios tio = {};
-  cfmakeraw(&tio);
-  int fdMaster = -1;
-  pid_t pid = forkpty(&fdMaster, nullptr, &tio, nullptr);
-  if (pid < 0) return kTestRunFailed;
-  if (pid == 0) {
-    if (chdir(strCwd.c_str()) != 0) _exit(127);
-    if (setenv("LC_ALL", "C.UTF-8", 1) != 0) _exit(127);
-    alarm(60);
-    execv(vPtrs[0], vPtrs.data());
-    _exit(127);
-  }
-  strOutput = TestUtf8ToCp932(ReadUntilHangUp(fdMaster));
-  close(fdMaster);
-  int nStatus = 0;
-  while (waitpid(pid, &nStatus, 0) != pid)
-    if (errno != EINTR) return kTestRunFailed;
-  return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : kTestRunFailed;
-}
-#else
-constexpr bool kHaveTerminal = false;
-
-int RunOnTerminal(const std::vector<std::string>&, const std::string&,
-                  std::string&) {
-  return kTestRunFailed;
-}
-#endif
 
 // Splits the terminal's text into the status lines before the closing
 // text and that text; false when the part before is anything but status
@@ -182,9 +119,10 @@ class ProgressTest : public testing::TestWithParam<ProgressCase> {
     if (!TestMakeStore(dir.Path(), dir.Path("data"), c.nLibs, c.nCabs, 0) ||
         !TestMakeDirs(dir.Path(strCwd)))
       return run;
-    run.nExit = bTerminal
-                    ? RunOnTerminal(c.vArgs, dir.Path(strCwd), run.strConsole)
-                    : TestRunTool(c.vArgs, dir.Path(strCwd), run.strConsole);
+    run.nExit =
+        bTerminal
+            ? TestRunToolOnTerminal(c.vArgs, dir.Path(strCwd), run.strConsole)
+            : TestRunTool(c.vArgs, dir.Path(strCwd), run.strConsole);
     run.strResult = Blanked(ResultText(dir.Path(strCwd)));
     return run;
   }
@@ -199,7 +137,7 @@ TEST_P(ProgressTest, PipeShowsNoStatus) {
 }
 
 TEST_P(ProgressTest, TerminalShowsErasesAndKeepsTheRest) {
-  if (!kHaveTerminal)
+  if (!TestRunHasTerminal())
     GTEST_SKIP() << "the Windows tests run without a console; the "
                     "pipe case covers this build";
   ToolRun pipe = Run("pipe", false);
@@ -221,7 +159,7 @@ TEST_P(ProgressTest, TerminalShowsErasesAndKeepsTheRest) {
 // "/undo" counts the entries of its backup file; the run it takes back went
 // through a pipe and left no status text in the backup or anywhere else.
 TEST(ProgressUndo, TerminalShowsAndErases) {
-  if (!kHaveTerminal)
+  if (!TestRunHasTerminal())
     GTEST_SKIP() << "the Windows tests run without a console; the "
                     "pipe case covers this build";
   ScratchDir dir;
@@ -234,7 +172,9 @@ TEST(ProgressUndo, TerminalShowsAndErases) {
   for (const auto& entry : TestSnapshot(dir.Path("cwd")))
     if (entry.first.rfind("backup", 0) == 0)
       strStamp = entry.first.substr(6, 14);
-  ASSERT_EQ(RunOnTerminal({"/undo", strStamp}, dir.Path("cwd"), strConsole), 1);
+  ASSERT_EQ(
+      TestRunToolOnTerminal({"/undo", strStamp}, dir.Path("cwd"), strConsole),
+      1);
   std::vector<std::string> vStatus;
   ASSERT_TRUE(SplitStatus(Blanked(strConsole), Closing(kDone), vStatus))
       << strConsole;

@@ -49,3 +49,13 @@ int TestRunTool(const std::vector<std::string>& vArgs,
 
 // Returns true where the options' file-size limit and timeout act (POSIX).
 bool TestRunHasLimits();
+
+// Runs the tool like TestRunTool, but with its standard output on a
+// pseudo-terminal that passes bytes as they are (no LF to CR LF);
+// kTestRunFailed where there is none (Windows: the tests run without a
+// console).
+int TestRunToolOnTerminal(const std::vector<std::string>& vArgs,
+                          const std::string& strCwd, std::string& strOutput);
+
+// Returns true where TestRunToolOnTerminal can run the tool (POSIX).
+bool TestRunHasTerminal();

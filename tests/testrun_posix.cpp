@@ -1,6 +1,8 @@
 // Runs the tool as a child process on POSIX systems.
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -70,6 +72,24 @@ int ExitResult(int nStatus) {
                                       : kTestRunSignal - WTERMSIG(nStatus);
 }
 
+// Starts the tool in strCwd on the pseudo-terminal's other side; the pid,
+// or -1 (fdMaster gets the terminal's side that the test reads).
+pid_t ForkOnTerminal(std::vector<std::string> vArgv, const std::string& strCwd,
+                     int& fdMaster) {
+  std::vector<char*> vPtrs;
+  for (std::string& strArg : vArgv) vPtrs.push_back(&strArg[0]);
+  vPtrs.push_back(nullptr);
+  struct termios tio = {};
+  cfmakeraw(&tio);
+  pid_t pid = forkpty(&fdMaster, nullptr, &tio, nullptr);
+  if (pid != 0) return pid;
+  if (chdir(strCwd.c_str()) != 0 || setenv("LC_ALL", "C.UTF-8", 1) != 0)
+    _exit(127);
+  alarm(60);
+  execv(vPtrs[0], vPtrs.data());
+  _exit(127);
+}
+
 }  // namespace
 
 std::string TestToolPath() {
@@ -109,3 +129,22 @@ int TestRunTool(const std::vector<std::string>& vArgs,
 }
 
 bool TestRunHasLimits() { return true; }
+
+// Linux reports EIO on the terminal's side once the tool's side is closed,
+// which ends ReadAll as the end of a pipe does.
+int TestRunToolOnTerminal(const std::vector<std::string>& vArgs,
+                          const std::string& strCwd, std::string& strOutput) {
+  std::vector<std::string> vArgv{TestToolPath()};
+  for (const std::string& strArg : vArgs) vArgv.push_back(TestToNative(strArg));
+  int fdMaster = -1;
+  pid_t pid = ForkOnTerminal(vArgv, strCwd, fdMaster);
+  if (pid < 0) return kTestRunFailed;
+  strOutput = TestUtf8ToCp932(ReadAll(fdMaster));
+  close(fdMaster);
+  int nStatus = 0;
+  while (waitpid(pid, &nStatus, 0) != pid)
+    if (errno != EINTR) return kTestRunFailed;
+  return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : kTestRunFailed;
+}
+
+bool TestRunHasTerminal() { return true; }

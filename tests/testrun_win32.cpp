@@ -113,3 +113,11 @@ int TestRunTool(const std::vector<std::string>& vArgs,
 }
 
 bool TestRunHasLimits() { return false; }
+
+// The Windows tests run without a console to run the tool on.
+int TestRunToolOnTerminal(const std::vector<std::string>&, const std::string&,
+                          std::string&) {
+  return kTestRunFailed;
+}
+
+bool TestRunHasTerminal() { return false; }
