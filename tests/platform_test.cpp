@@ -588,8 +588,8 @@ TEST(PlatformSharing, TheNulDeviceIsNoFile) {
 
 // An existing Folder.ini is replaced by ReplaceFileA, which keeps the old
 // file's security and attributes and needs write access to it: a read-only
-// one is refused (a move would have replaced it under Wine) and both files
-// stay as they were, for the caller's copy to try.
+// one fails the replace (a move would have replaced it under Wine) and both
+// files stay as they were; a copy over it could not do better.
 TEST(PlatformSharing, ReplaceOfAnExistingFileKeepsToTheOldFile) {
   if (!IsWindows()) GTEST_SKIP() << "rename replaces a read-only file";
   ScratchDir dir;
@@ -597,7 +597,7 @@ TEST(PlatformSharing, ReplaceOfAnExistingFileKeepsToTheOldFile) {
   std::string strSrc = dir.Path("Folder.ini.new");
   ASSERT_TRUE(TestWriteFile(strDst, "old") && TestWriteFile(strSrc, "new"));
   fs::permissions(strDst, fs::perms::owner_write, fs::perm_options::remove);
-  EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatRefused);
+  EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatReplaceFailed);
   EXPECT_EQ(TestReadFile(strDst), "old");
   EXPECT_EQ(TestReadFile(strSrc), "new");
   EXPECT_EQ(fs::status(strDst).permissions() & fs::perms::owner_write,

@@ -93,8 +93,9 @@ bool PlatSync(PlatFile* pFile);
 bool PlatClose(PlatFileHandle& pFile);
 
 // Copies the regular file src over the regular file dst (dst is
-// overwritten in place, or created). A link or any other kind of file at
-// either path fails the copy. Returns true on success.
+// overwritten in place, or created) and flushes dst to the disk. A link or
+// any other kind of file at either path fails the copy. Returns true on
+// success.
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst);
 
 // Deletes the name (a link itself, never its target). Returns true on
@@ -103,15 +104,21 @@ bool PlatDeleteFile(const std::string& strPath);
 
 // Result codes of PlatReplaceFile:
 constexpr int kPlatReplaced = 1;  // dst now holds src's content, src is gone
-constexpr int kPlatRefused = 0;   // the system refused an atomic replace
-constexpr int kPlatReplaceFailed = -1;  // any other failure
+constexpr int kPlatRefused = 0;   // no atomic replace is possible here (the
+                                  // files on two volumes, a file system
+                                  // without one); a copy may do
+constexpr int kPlatReplaceFailed = -1;  // any other failure, another
+                                        // process's hold of dst included
 constexpr int kPlatNotRegular = -2;     // src or dst is no regular file (a
                                         // link, FIFO, folder): nothing done
 
-// Replaces dst by src in one atomic step, keeping dst's owner, group,
-// permissions, access-control list and extended attributes (taken over by
-// descriptor, never by path). When the caller has flushed src's data
-// (PlatSync), dst holds either its old or its new content after a crash.
+// Replaces dst by src in one atomic step. The POSIX backend keeps dst's
+// owner, group, permissions, access-control list and extended attributes
+// (taken over by descriptor, never by path); the Windows one keeps dst's
+// access-control list, attributes and streams, but the owner is src's. The
+// result never grants wider access than dst did. When the caller has
+// flushed src's data (PlatSync), dst holds either its old or its new
+// content after a crash.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst);
 
 // Reads the file's size and last modification time (a link is followed);
