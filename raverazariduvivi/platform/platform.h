@@ -49,7 +49,8 @@ constexpr int kPlatReadMissing = 0;  // nothing exists at the path
 constexpr int kPlatReadFailed = -1;  // cannot be opened or read, or is no
                                      // regular file (a FIFO, a device)
 constexpr int kPlatReadBusy = -2;    // another process holds the file open
-                                     // without sharing; worth retrying
+                                     // without sharing, or has locked a
+                                     // range of it; worth retrying
 
 // Reads the whole file in binary into strData (left alone on failure). A
 // link is followed; the open never blocks, so a FIFO or a device where the
