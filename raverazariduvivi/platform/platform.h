@@ -166,9 +166,11 @@ unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
 void PlatInitProcess();
 
 // Takes the named system-wide single-instance lock and keeps it until the
-// process ends. Returns 1 when this process holds it, 0 when another process
-// does or the lock cannot be had. Never waits; a lock left by a process that
-// has ended never blocks.
+// process ends (on Windows the named mutex of the logon session and its
+// "Global\" one of the machine; another process's hold of either refuses).
+// Returns 1 when this process holds it, 0 when another process does or the lock
+// cannot be had. Never waits; a lock left by a process that has ended never
+// blocks.
 int PlatAcquireSingleInstance(const char* pszName);
 
 // Result codes of PlatIsAdministrator:

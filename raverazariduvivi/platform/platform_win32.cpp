@@ -185,6 +185,20 @@ std::string QueryString(HKEY hKey, const char* pszName) {
   return strValue.size() < kRegBufferSize ? strValue : "";
 }
 
+// Creates the named mutex, owned by this thread, and keeps it. True when
+// no other process has it: it is new or, with bMayBeOurs, this thread owns
+// it already or its owner has ended.
+bool TakeMutex(const std::string& strName, bool bMayBeOurs) {
+  SetLastError(ERROR_SUCCESS);
+  HANDLE hMutex = CreateMutexA(nullptr, TRUE, strName.c_str());
+  DWORD dwError = GetLastError();
+  if (hMutex == nullptr || dwError == ERROR_ACCESS_DENIED) return false;
+  if (dwError != ERROR_ALREADY_EXISTS) return true;
+  if (!bMayBeOurs) return false;
+  DWORD dwWait = WaitForSingleObject(hMutex, 0);
+  return dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED;
+}
+
 // Builds the well-known group S-1-5-32-nAlias; nullptr on failure.
 PSID MakeBuiltinSid(DWORD dwAlias) {
   SID_IDENTIFIER_AUTHORITY sia = SECURITY_NT_AUTHORITY;
@@ -430,13 +444,19 @@ unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
 // Windows has no signal for a write beyond a size limit: the write fails.
 void PlatInitProcess() {}
 
-// The handle is never closed: the system drops the mutex with the process.
+// The plain name lives in the logon session's namespace, where other
+// programs look for it; "Global\" gives one per machine, so that a copy in
+// another session (a second administrator over Remote Desktop, a scheduled
+// task) is seen too. A mutex needs no privilege there (only file mappings
+// and symbolic links do). A service in session 0 uses the global namespace
+// by default: there both names are one mutex, which this thread then owns
+// twice. Under Wine the two are separate objects, as in a user's session.
+// The handles are never closed: the system drops the mutexes with the
+// process.
 int PlatAcquireSingleInstance(const char* pszName) {
-  SetLastError(ERROR_SUCCESS);
-  HANDLE hMutex = CreateMutexA(nullptr, TRUE, pszName);
-  DWORD dwError = GetLastError();
-  if (hMutex == nullptr || dwError == ERROR_ACCESS_DENIED) return 0;
-  return dwError == ERROR_ALREADY_EXISTS ? 0 : 1;
+  std::string strName = pszName;
+  return TakeMutex(strName, false) && TakeMutex("Global\\" + strName, true) ? 1
+                                                                            : 0;
 }
 
 int PlatIsAdministrator() {
