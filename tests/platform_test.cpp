@@ -215,6 +215,29 @@ TEST(PlatformRegistry, ReadsTheAppPathsValues) {
   EXPECT_EQ(PlatReadAppPathsKey(strExe, strVersion), 0);
 }
 
+// This 64-bit build reads the 32-bit view's key first: an installer of
+// either width is found, and the 32-bit entry wins when both views hold
+// one. Wine keeps one App Paths key for both views, so it skips.
+TEST(PlatformRegistry, The32BitViewComesFirst) {
+  const std::string strX86 = "C:\\x86\\TenboEnvSet.exe";
+  const std::string strX64 = "C:\\x64\\TenboEnvSet.exe";
+  struct {
+    bool b32, bOwn;
+    std::string strExpect;
+  } const aCases[] = {
+      {true, false, strX86}, {false, true, strX64}, {true, true, strX86}};
+  for (const auto& row : aCases) {
+    TestDeleteAppPathsKey();
+    if (row.b32 && !TestSetAppPathsKey(strX86, "V50L50", kTestReg32Bit))
+      GTEST_SKIP() << "one App Paths key for both registry views";
+    ASSERT_TRUE(!row.bOwn || TestSetAppPathsKey(strX64, "V50L50"));
+    std::string strExe, strVersion;
+    EXPECT_EQ(PlatReadAppPathsKey(strExe, strVersion), 1);
+    EXPECT_EQ(strExe, row.strExpect) << row.b32 << row.bOwn;
+  }
+  TestDeleteAppPathsKey();
+}
+
 // The export's rules are registry_export_test's; here only that a file
 // without the key counts as a key that cannot be opened.
 TEST(PlatformRegistry, ExportWithoutTheKeyIsNoKey) {

@@ -145,8 +145,10 @@ void PlatSleep(int nMilliseconds);
 // ---- Installation registry -------------------------------------------------
 
 // Reads the default value and the value "version" of the environment-setup
-// program's App Paths key. Returns 1 when the key could be opened (an absent
-// or over-long value then comes back empty), 0 when it cannot be opened.
+// program's App Paths key, a REG_EXPAND_SZ value expanded (Windows: the
+// 32-bit view's key first, then the 64-bit one's). Returns 1 when the key
+// could be opened (an absent or over-long value then comes back empty), 0
+// when it cannot be opened.
 int PlatReadAppPathsKey(std::string& strDefault, std::string& strVersion);
 
 // Reads one value of Tenbo2Lib.ini with the system's private-profile reader

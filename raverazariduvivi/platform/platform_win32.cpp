@@ -171,8 +171,22 @@ int MoveInto(const std::string& strSrc, const std::string& strDst) {
   return ReplaceError(GetLastError());
 }
 
+// Fills in the %VARIABLE%s of a REG_EXPAND_SZ value; "" when the call fails
+// or the result does not fit the 260-byte buffer. The ANSI call may want
+// one byte more than the result and its NUL.
+std::string Expanded(const std::string& strValue) {
+  char szBuf[kRegBufferSize + 1] = {};
+  DWORD dwLen =
+      ExpandEnvironmentStringsA(strValue.c_str(), szBuf, kRegBufferSize + 1);
+  if (dwLen == 0 || dwLen > kRegBufferSize + 1) return "";
+  std::string strOut(szBuf);
+  return strOut.size() < kRegBufferSize ? strOut : "";
+}
+
 // Reads one string value into the 260-byte buffer; a value that does not
-// fit, is absent or is no string comes back empty.
+// fit, is absent or is no string comes back empty. A REG_EXPAND_SZ value
+// (what an installer writes for a path under %ProgramFiles%) comes back
+// expanded.
 std::string QueryString(HKEY hKey, const char* pszName) {
   char szBuf[kRegBufferSize + 1] = {};
   DWORD dwType = 0;
@@ -182,7 +196,8 @@ std::string QueryString(HKEY hKey, const char* pszName) {
   if (nResult != ERROR_SUCCESS || (dwType != REG_SZ && dwType != REG_EXPAND_SZ))
     return "";
   std::string strValue(szBuf);  // the stored string may lack its NUL
-  return strValue.size() < kRegBufferSize ? strValue : "";
+  if (strValue.size() >= kRegBufferSize) return "";
+  return dwType == REG_EXPAND_SZ ? Expanded(strValue) : strValue;
 }
 
 // Creates the named mutex, owned by this thread, and keeps it. True when
@@ -411,7 +426,8 @@ void PlatSleep(int nMilliseconds) {
 
 // A 32-bit installer registers its App Paths entry in the 32-bit view of
 // the registry, where a 32-bit tool would find it; this 64-bit build looks
-// there first and then in its own view.
+// there first and then in its own view, so when both views hold the key,
+// the 32-bit one wins.
 HKEY OpenAppPathsKey() {
   const REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
   for (REGSAM samView : kViews) {
