@@ -194,9 +194,11 @@ std::vector<std::string> PlatGetArguments(int argc, char** argv);
 // Returns the whole command line as the process received it, in CP932.
 std::string PlatGetCommandLine(int argc, char** argv);
 
-// Writes CP932 text to standard output, converted for the console
-// character by character (only a character that the console cannot show is
-// replaced), and flushes. Returns true on success.
+// Writes CP932 text to standard output and flushes. A Windows console gets
+// the characters themselves, whatever its code page; a pipe or a file on
+// Windows gets the CP932 bytes as they are. POSIX converts to the locale's
+// charset character by character (only a character that it lacks is
+// replaced). Returns true on success.
 bool PlatWriteConsole(const std::string& strText);
 
 // Returns true iff standard output is a terminal (a console on Windows),

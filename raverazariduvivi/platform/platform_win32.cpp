@@ -489,9 +489,44 @@ std::vector<std::string> PlatGetArguments(int argc, char** argv) {
 
 std::string PlatGetCommandLine(int, char**) { return GetCommandLineA(); }
 
-// stdout stays in text mode: the core ends console lines with "\n" and the
-// CRT writes CR LF, as a console program does.
+namespace {
+
+// Writes CP932 text to the console as UTF-16, whatever its output code page
+// (chcp 65001, a UTF-8 terminal); the console starts a new line at "\n".
+// A CP932 byte gives at most one UTF-16 unit.
+bool WriteConsoleText(HANDLE hConsole, const std::string& strText) {
+  if (strText.empty()) return true;
+  int nBytes = static_cast<int>(strText.size());
+  std::vector<wchar_t> vWide(strText.size());
+  int nWide =
+      MultiByteToWideChar(932, 0, strText.data(), nBytes, vWide.data(), nBytes);
+  if (nWide == 0) return false;
+  for (int nDone = 0; nDone < nWide;) {
+    DWORD dwWritten = 0;
+    if (!WriteConsoleW(hConsole, vWide.data() + nDone,
+                       static_cast<DWORD>(nWide - nDone), &dwWritten,
+                       nullptr) ||
+        dwWritten == 0)
+      return false;
+    nDone += static_cast<int>(dwWritten);
+  }
+  return true;
+}
+
+}  // namespace
+
+// Into a pipe or a file the bytes go as they are, CP932, through stdout in
+// text mode: the core ends lines with "\n" and the CRT writes CR LF, as a
+// console program does. Under Wine the tool has a console only on a
+// terminal, where Wine writes the text as UTF-8 (CP932 bytes written there
+// come out garbled, code page 932 or not); a test runs it so, before and
+// after chcp 65001, while the golden cases see the bytes of a pipe.
 bool PlatWriteConsole(const std::string& strText) {
+  HANDLE hOut = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD dwMode = 0;
+  if (hOut != nullptr && hOut != INVALID_HANDLE_VALUE &&
+      GetConsoleMode(hOut, &dwMode))
+    return WriteConsoleText(hOut, strText);
   bool bWritten =
       std::fwrite(strText.data(), 1, strText.size(), stdout) == strText.size();
   return std::fflush(stdout) == 0 && bWritten;
