@@ -130,6 +130,10 @@ constexpr int kPlatNotRegular = -2;     // src or dst is no regular file (a
 // (PlatSync), dst holds either its old or its new content after a crash.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst);
 
+// Flushes the entries of the folder that holds strPath (the files created,
+// renamed or removed in it) to the disk itself. Returns true on success.
+bool PlatSyncFolderOf(const std::string& strPath);
+
 // Reads the file's size and last modification time (a link is followed);
 // the time's unit is the system's, good only for telling a change. Returns
 // false when it cannot.

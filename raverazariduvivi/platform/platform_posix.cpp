@@ -642,6 +642,10 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   return SyncFolderOf(strNativeDst) ? kPlatReplaced : kPlatReplaceFailed;
 }
 
+bool PlatSyncFolderOf(const std::string& strPath) {
+  return SyncFolderOf(NativePath(strPath));
+}
+
 bool PlatMakeDirectory(const std::string& strPath) {
   std::string strNative = NativePath(strPath);
   return Sys("mkdir", strNative, mkdir(strNative.c_str(), 0777)) == 0;
