@@ -328,8 +328,8 @@ std::string OptionsSkip(const Case& c) {
     return "no file-size limit on this platform";
   unsigned nUid = 0, nGid = 0;
   if (c.bAsAdmin && !TestAdminAccount(nUid, nGid))
-    return "no administrator but root to run the tool as (the tests run as "
-           "root where there is a group sudo)";
+    return "no administrator other than root to run the tool as (POSIX "
+           "tests run as root, with a group sudo)";
   return "";
 }
 
