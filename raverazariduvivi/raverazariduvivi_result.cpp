@@ -94,7 +94,10 @@ int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
   TRACE_VALUE("strResultPath", strPath);
   g_bWriteFailed = false;
   g_fpResult = PlatOpenAppend(strPath);
-  if (g_fpResult == nullptr) return -1;
+  if (g_fpResult == nullptr) {
+    TRACE_ERROR("Result file open failed.");
+    return -1;
+  }
   if (LogOut(strCommandLine) == 1 &&
       LogOut("データ格納先," + g_strDataPath) == 1 &&
       LogOut("実行開始," + strStartTime) == 1 && LogOut(kSeparator) == 1)
@@ -108,6 +111,7 @@ int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
 int LogOut(const std::string& strLine) {
   if (strLine.empty()) return 0;
   if (PlatWrite(g_fpResult.get(), TextFileLine(strLine))) return 1;
+  TRACE_ERROR("Result file write failed.");
   g_bWriteFailed = true;
   return 0;
 }
@@ -134,7 +138,7 @@ int LogClose() {
     LogOut("エラーキャビネット数," + std::to_string(g_nErrorCabinetCount));
   }
   if (!PlatClose(g_fpResult)) {
-    TRACE("Result file close failed.");
+    TRACE_ERROR("Result file close failed.");
     g_bWriteFailed = true;
   }
   int nVerdict = 0;

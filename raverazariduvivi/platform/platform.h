@@ -10,19 +10,27 @@
 // A backend converts to and from the system's own charset at this boundary.
 //
 // Every call that can fail is checked by the backend and reported through
-// the result; backends never throw and never print. Tests make chosen calls
-// fail through platform_test_helper.h, which the core never includes.
+// the result; backends never throw and never print. Every system call of a
+// backend goes through one wrapper that keeps, on failure, the call, the
+// path and the system's error code and text (PlatLastError). Only "no such
+// file" and "no such folder" mean absent; any other failure is a failure.
+// Tests make chosen calls fail through platform_test_helper.h, in a build
+// of the platform that only the tests link.
 //
-// Result codes used below:
-//   kPlatMissing 0   nothing exists at the path
-//   kPlatFile    1   a file (anything that is not a directory)
-//   kPlatDir     2   a directory
+// Result codes of PlatGetFileKind:
+//   kPlatQueryFailed -1  the system could not tell (no right to look, a path
+//                        it cannot name, an I/O error): see PlatLastError
+//   kPlatMissing      0  nothing exists at the path
+//   kPlatFile         1  a file (anything that is not a directory)
+//   kPlatDir          2  a directory
 #pragma once
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+constexpr int kPlatQueryFailed = -1;
 constexpr int kPlatMissing = 0;
 constexpr int kPlatFile = 1;
 constexpr int kPlatDir = 2;
@@ -33,10 +41,18 @@ constexpr int kPlatDir = 2;
 // elsewhere.
 char PlatPathSeparator();
 
+// ---- Errors -------------------------------------------------------------
+
+// Returns the last failed system call: its name, the path and the system's
+// own error code and text, e.g. "open(/srv/Lib1/Folder.ini): errno 13,
+// Permission denied". Empty before the first failure.
+std::string PlatLastError();
+
 // ---- File system ------------------------------------------------------
 
-// Returns kPlatMissing, kPlatFile or kPlatDir for the path (links are
-// followed).
+// Returns kPlatFile or kPlatDir for the path (links are followed),
+// kPlatMissing only when the path or a folder on it does not exist, and
+// kPlatQueryFailed for any other failure of the query.
 int PlatGetFileKind(const std::string& strPath);
 
 // Returns true iff a regular file stands at the path itself: not a link (or
@@ -195,6 +211,11 @@ bool PlatConsoleIsTerminal();
 
 // Returns true iff the byte is a lead byte of a double-byte character.
 bool PlatIsLeadByte(unsigned char chByte);
+
+// Returns the length of the character at nPos of str (nPos < size): 2 for a
+// lead byte with a byte after it, else 1. The one rule of a CP932 character
+// for every unit.
+size_t PlatCharLen(std::string_view str, size_t nPos);
 
 // Lower-cases one character: a single byte, or lead << 8 | trail for a
 // double-byte character. Returns the character unchanged when it has no
