@@ -204,12 +204,12 @@ std::string ReplaceUserString(const std::string& strTarget,
   return strResult;
 }
 
-int MyReadFile(const std::string& strPath, std::string& strData) {
-  int nRet = PlatReadFile(strPath, strData);
+int MyReadFile(const std::string& strPath, std::string& strData, bool bOwn) {
+  auto fnRead = bOwn ? PlatReadOwnFile : PlatReadFile;
+  int nRet = fnRead(strPath, strData);
   for (int nCount = 1; nRet == kPlatReadBusy; ++nCount) {
     FailedTry("ReadFile", nCount);
-    nRet =
-        nCount < kFileTries ? PlatReadFile(strPath, strData) : kPlatReadFailed;
+    nRet = nCount < kFileTries ? fnRead(strPath, strData) : kPlatReadFailed;
   }
   return nRet;
 }

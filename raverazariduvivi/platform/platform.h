@@ -72,6 +72,13 @@ constexpr int kPlatReadBusy = -2;    // another process holds the file open
 // file should be is kPlatReadFailed at once.
 int PlatReadFile(const std::string& strPath, std::string& strData);
 
+// Reads like PlatReadFile, but never through a link, and only a file of the
+// running account's own that no one else may write (POSIX: its owner is the
+// effective user, with no write bit for group or others; Windows: its owner
+// is the user or the Administrators group, and no other account or group
+// may write it); any other file is kPlatReadFailed.
+int PlatReadOwnFile(const std::string& strPath, std::string& strData);
+
 // An open file for writing; opaque to the core.
 struct PlatFile;
 
@@ -93,8 +100,10 @@ using PlatFileHandle = std::unique_ptr<PlatFile, PlatFileCloser>;
 PlatFileHandle PlatCreateFile(const std::string& strPath);
 
 // Opens a regular file for appending, creating it when missing. A link, a
-// FIFO, a folder or a device at the path is refused without blocking.
-// An empty handle on failure.
+// FIFO, a folder or a device at the path is refused without blocking, and
+// so is a file that the running account does not own or that others may
+// write (see PlatReadOwnFile): anyone may plant a file in a shared current
+// folder. An empty handle on failure.
 PlatFileHandle PlatOpenAppend(const std::string& strPath);
 
 // Writes all bytes to an open file. Returns true iff every byte was written.
@@ -129,6 +138,10 @@ constexpr int kPlatNotRegular = -2;     // src or dst is no regular file (a
 // descriptor, never by path). When the caller has flushed src's data
 // (PlatSync), dst holds either its old or its new content after a crash.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst);
+
+// Flushes the entries of the folder that holds strPath (the files created,
+// renamed or removed in it) to the disk itself. Returns true on success.
+bool PlatSyncFolderOf(const std::string& strPath);
 
 // Reads the file's size and last modification time (a link is followed);
 // the time's unit is the system's, good only for telling a change. Returns

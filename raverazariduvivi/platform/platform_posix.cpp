@@ -185,15 +185,28 @@ bool ReadToEnd(int nFd, const std::string& strNative, std::string& strOut) {
   }
 }
 
-// Reads a whole regular file by its native path (a link is followed) and
-// gives PlatReadFile's code.
-int ReadNativeFile(const std::string& strNative, std::string& strData) {
-  int nFd = OpenNative(strNative, O_RDONLY | kNoWait);
+// Tells whether the file is the running account's own and no one else may
+// write it; a file planted in a shared folder is neither.
+bool IsOwnFile(const struct stat& st, const std::string& strNative) {
+  if (st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+    return true;
+  KindError("fstat", strNative,
+            "not the account's own, or others may write it");
+  return false;
+}
+
+// Reads a whole regular file by its native path and gives PlatReadFile's
+// code. With bOwn, a link is refused and so is a file IsOwnFile refuses;
+// otherwise a link is followed.
+int ReadNativeFile(const std::string& strNative, std::string& strData,
+                   bool bOwn = false) {
+  int nFd = OpenNative(strNative, O_RDONLY | kNoWait | (bOwn ? O_NOFOLLOW : 0));
   if (nFd < 0) return IsAbsent(errno) ? kPlatReadMissing : kPlatReadFailed;
   struct stat st;
   std::string strRead;
-  bool bOk =
-      IsRegularFd(nFd, strNative, st) && ReadToEnd(nFd, strNative, strRead);
+  bool bOk = IsRegularFd(nFd, strNative, st) &&
+             (!bOwn || IsOwnFile(st, strNative)) &&
+             ReadToEnd(nFd, strNative, strRead);
   if (!CloseFd(nFd, strNative)) bOk = false;
   if (!bOk) return kPlatReadFailed;
   strData.swap(strRead);
@@ -215,16 +228,21 @@ bool WriteAll(int nFd, const std::string& strNative, const char* pData,
 
 // Opens a regular file for writing. A link at the path is never followed
 // and anything but a regular file is refused without waiting: the result
-// file and the trace log go to a current folder that others may share.
+// file and the trace log go to a current folder that others may share. An
+// appended file must be the account's own (IsOwnFile); it is created with
+// no write bit for others, whatever the umask.
 PlatFileHandle OpenForWrite(const std::string& strPath, int nFlags) {
   if (PLAT_FAULT(kFaultCreate, strPath)) return nullptr;
   std::string strNative = NativePath(strPath);
-  int nFd = OpenNative(
-      strNative, O_WRONLY | O_CREAT | O_NOFOLLOW | kNoWait | nFlags, 0666);
+  bool bAppend = (nFlags & O_APPEND) != 0;
+  int nFd =
+      OpenNative(strNative, O_WRONLY | O_CREAT | O_NOFOLLOW | kNoWait | nFlags,
+                 bAppend ? 0644 : 0666);
   if (nFd < 0) return nullptr;
   // What O_EXCL just created is a regular file.
   struct stat st;
-  if ((nFlags & O_EXCL) != 0 || IsRegularFd(nFd, strNative, st))
+  if ((nFlags & O_EXCL) != 0 || (IsRegularFd(nFd, strNative, st) &&
+                                 (!bAppend || IsOwnFile(st, strNative))))
     return PlatFileHandle(new PlatFile{nFd, strPath, strNative});
   Discard(nFd);
   return nullptr;
@@ -564,6 +582,11 @@ int PlatReadFile(const std::string& strPath, std::string& strData) {
   return ReadNativeFile(NativePath(strPath), strData);
 }
 
+int PlatReadOwnFile(const std::string& strPath, std::string& strData) {
+  if (PLAT_FAULT(kFaultRead, strPath)) return kPlatReadFailed;
+  return ReadNativeFile(NativePath(strPath), strData, true);
+}
+
 // O_EXCL fails on anything at the path, a dangling link included.
 PlatFileHandle PlatCreateFile(const std::string& strPath) {
   return OpenForWrite(strPath, O_EXCL);
@@ -640,6 +663,10 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
     return IsRefusal(errno) ? kPlatRefused : kPlatReplaceFailed;
   // The rename is done; a folder that cannot be synced may lose it in a crash.
   return SyncFolderOf(strNativeDst) ? kPlatReplaced : kPlatReplaceFailed;
+}
+
+bool PlatSyncFolderOf(const std::string& strPath) {
+  return SyncFolderOf(NativePath(strPath));
 }
 
 bool PlatMakeDirectory(const std::string& strPath) {

@@ -413,6 +413,10 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   return bNameFree ? MoveInto(strSrc, strDst) : ReplaceError(dwError);
 }
 
+// Windows gives a program no flush of a folder's entries: FlushFileBuffers
+// takes a file or a whole volume, and NTFS journals its entries itself.
+bool PlatSyncFolderOf(const std::string&) { return true; }
+
 bool PlatMakeDirectory(const std::string& strPath) {
   return Nameable("CreateDirectoryA", strPath) &&
          Win("CreateDirectoryA", strPath,
