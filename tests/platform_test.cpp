@@ -98,6 +98,28 @@ TEST(PlatformFiles, KindsAndBinaryReads) {
   }
 }
 
+// A result, backup or trace file in a shared folder is appended to, and a
+// backup read back, only when it is the account's own and no one else may
+// write it; an ordinary read takes any file.
+TEST(PlatformFiles, OwnFilesOnlyForAppendsAndOwnReads) {
+  ScratchDir dir;
+  std::string strFile = dir.Path("backup.dat"), strData;
+  ASSERT_TRUE(TestWriteFile(strFile, "x"));
+  EXPECT_EQ(PlatReadOwnFile(strFile, strData), kPlatReadOk);
+  EXPECT_NE(PlatOpenAppend(strFile), nullptr);
+  EXPECT_EQ(PlatReadOwnFile(dir.Path("none"), strData), kPlatReadMissing);
+  ASSERT_TRUE(TestLetOthersWrite(strFile));
+  EXPECT_EQ(PlatReadOwnFile(strFile, strData), kPlatReadFailed);
+  EXPECT_EQ(PlatOpenAppend(strFile), nullptr);
+  EXPECT_EQ(PlatReadFile(strFile, strData), kPlatReadOk);
+  std::string strOther = dir.Path("other.dat");
+  ASSERT_TRUE(TestWriteFile(strOther, "x"));
+  if (TestSetOwner(strOther, 65534, 65534)) {  // nobody's, as root can make
+    EXPECT_EQ(PlatReadOwnFile(strOther, strData), kPlatReadFailed);
+    EXPECT_EQ(PlatOpenAppend(strOther), nullptr);
+  }
+}
+
 // A failure keeps the call, the path and the system's own code and text.
 TEST(PlatformFiles, FailureNamesCallPathAndSystemText) {
   ScratchDir dir;

@@ -107,6 +107,10 @@ bool TestSetOwner(const std::string& strPath, unsigned nUid, unsigned nGid) {
   return lchown(TestToNative(strPath).c_str(), nUid, nGid) == 0;
 }
 
+bool TestLetOthersWrite(const std::string& strPath) {
+  return chmod(strPath.c_str(), 0666) == 0;
+}
+
 bool TestSetXattr(const std::string& strPath, const std::string& strName,
                   const std::string& strValue) {
   return lsetxattr(strPath.c_str(), strName.c_str(), strValue.data(),

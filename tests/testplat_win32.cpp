@@ -1,4 +1,5 @@
 // Test-only OS services on Windows.
+#include <aclapi.h>
 #include <windows.h>
 
 #include <thread>
@@ -128,6 +129,33 @@ std::string TestNativePath(const std::string& strPath) {
 // Owner, extended attributes and the console capture are POSIX tests;
 // Windows skips them.
 bool TestSetOwner(const std::string&, unsigned, unsigned) { return false; }
+
+bool TestLetOthersWrite(const std::string& strPath) {
+  SID_IDENTIFIER_AUTHORITY sia = SECURITY_WORLD_SID_AUTHORITY;
+  PSID pEveryone = nullptr;
+  if (!AllocateAndInitializeSid(&sia, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0,
+                                0, &pEveryone))
+    return false;
+  EXPLICIT_ACCESSA access = {};
+  access.grfAccessPermissions = GENERIC_READ | GENERIC_WRITE;
+  access.grfAccessMode = GRANT_ACCESS;
+  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  access.Trustee.ptstrName = static_cast<LPSTR>(pEveryone);
+  PACL pOld = nullptr, pNew = nullptr;
+  PSECURITY_DESCRIPTOR pSd = nullptr;
+  char* pszPath = const_cast<char*>(strPath.c_str());
+  bool bOk =
+      GetNamedSecurityInfoA(pszPath, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, &pOld, nullptr,
+                            &pSd) == ERROR_SUCCESS &&
+      SetEntriesInAclA(1, &access, pOld, &pNew) == ERROR_SUCCESS &&
+      SetNamedSecurityInfoA(pszPath, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, pNew, nullptr) == ERROR_SUCCESS;
+  LocalFree(pNew);
+  LocalFree(pSd);
+  FreeSid(pEveryone);
+  return bOk;
+}
 
 bool TestSetXattr(const std::string&, const std::string&, const std::string&) {
   return false;

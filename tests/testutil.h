@@ -74,6 +74,10 @@ bool TestSetOwner(const std::string& strPath, unsigned nUid, unsigned nGid);
 bool TestSetXattr(const std::string& strPath, const std::string& strName,
                   const std::string& strValue);
 
+// Lets every account write the file: the mode's write bits for group and
+// others (POSIX), an allowed entry for Everyone (Windows).
+bool TestLetOthersWrite(const std::string& strPath);
+
 // Gives a file an access ACL, or a folder a default ACL, that lets the user
 // nUid read and write.
 bool TestSetAcl(const std::string& strPath, bool bDefault, unsigned nUid);

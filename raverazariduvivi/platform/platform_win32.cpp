@@ -4,6 +4,7 @@
 // Every system call goes through Win (or Nameable first, for a path), which
 // keeps a failure with the call's name, the path and the system's error code
 // and text for PlatLastError.
+#include <aclapi.h>
 #include <mbstring.h>
 #include <windows.h>
 
@@ -231,21 +232,22 @@ PSID MakeBuiltinSid(DWORD dwAlias) {
   return pSid;
 }
 
-// Reads the token's group list into pGroups; returns 1, or a kPlat*Error
-// code.
-int ReadTokenGroups(std::unique_ptr<BYTE[]>& pGroups) {
+// Reads one kind of the process token's information (its groups, its user)
+// into pInfo; returns 1, or a kPlat*Error code.
+int ReadTokenInfo(TOKEN_INFORMATION_CLASS nClass,
+                  std::unique_ptr<BYTE[]>& pInfo) {
   HANDLE hToken = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
     return kPlatTokenError;
   DWORD dwSize = 0;
   int nResult = 1;
-  if (!GetTokenInformation(hToken, TokenGroups, nullptr, 0, &dwSize) &&
+  if (!GetTokenInformation(hToken, nClass, nullptr, 0, &dwSize) &&
       GetLastError() != ERROR_INSUFFICIENT_BUFFER)
     nResult = kPlatGroupsError;
-  if (nResult == 1) pGroups.reset(new (std::nothrow) BYTE[dwSize]);
-  if (nResult == 1 && pGroups == nullptr) nResult = kPlatMemoryError;
+  if (nResult == 1) pInfo.reset(new (std::nothrow) BYTE[dwSize]);
+  if (nResult == 1 && pInfo == nullptr) nResult = kPlatMemoryError;
   if (nResult == 1 &&
-      !GetTokenInformation(hToken, TokenGroups, pGroups.get(), dwSize, &dwSize))
+      !GetTokenInformation(hToken, nClass, pInfo.get(), dwSize, &dwSize))
     nResult = kPlatGroupsError;
   if (!CloseHandle(hToken) && nResult == 1) nResult = kPlatTokenError;
   return nResult;
@@ -279,6 +281,82 @@ int CheckGroups(const TOKEN_GROUPS* pGroups) {
   for (PSID pSid : {pAdmins, pPowerUsers, pUsers})
     if (pSid != nullptr) FreeSid(pSid);
   return nResult;
+}
+
+// Builds the well-known account S-1-5-18 of the system itself; nullptr on
+// failure.
+PSID MakeSystemSid() {
+  SID_IDENTIFIER_AUTHORITY sia = SECURITY_NT_AUTHORITY;
+  PSID pSid = nullptr;
+  if (!AllocateAndInitializeSid(&sia, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0,
+                                0, 0, 0, &pSid))
+    return nullptr;
+  return pSid;
+}
+
+// The accounts that may own or write a file of the tool's own: the user
+// running it, the Administrators group and the system itself.
+struct TrustedSids {
+  std::unique_ptr<BYTE[]> pUser;
+  PSID pAdmins = MakeBuiltinSid(DOMAIN_ALIAS_RID_ADMINS);
+  PSID pSystem = MakeSystemSid();
+  ~TrustedSids() {
+    for (PSID pSid : {pAdmins, pSystem})
+      if (pSid != nullptr) FreeSid(pSid);
+  }
+  bool IsTrusted(PSID pSid) const {
+    PSID pUserSid = reinterpret_cast<TOKEN_USER*>(pUser.get())->User.Sid;
+    return EqualSid(pSid, pUserSid) || EqualSid(pSid, pAdmins) ||
+           EqualSid(pSid, pSystem);
+  }
+};
+
+// Tells whether no allowed entry of the access list lets an account that
+// is not trusted write the file, its access list or its owner. A missing
+// list lets everyone do everything.
+bool NoOtherWriter(const ACL* pDacl, const TrustedSids& sids) {
+  const DWORD dwWrite = FILE_WRITE_DATA | FILE_APPEND_DATA | WRITE_DAC |
+                        WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  if (pDacl == nullptr) return false;
+  for (DWORD dwIndex = 0; dwIndex < pDacl->AceCount; ++dwIndex) {
+    void* pAce = nullptr;
+    if (!GetAce(const_cast<ACL*>(pDacl), dwIndex, &pAce)) return false;
+    const ACE_HEADER* pHeader = static_cast<const ACE_HEADER*>(pAce);
+    if (pHeader->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+        (pHeader->AceFlags & INHERIT_ONLY_ACE) != 0)
+      continue;
+    const ACCESS_ALLOWED_ACE* pAllowed =
+        static_cast<const ACCESS_ALLOWED_ACE*>(pAce);
+    PSID pSid = const_cast<DWORD*>(&pAllowed->SidStart);
+    if ((pAllowed->Mask & dwWrite) != 0 && !sids.IsTrusted(pSid)) return false;
+  }
+  return true;
+}
+
+// Tells whether the open file is the account's own and no one else may
+// write it: its owner is the user or the Administrators group, and its
+// access list lets no other account write it. A file planted in a shared
+// folder fails. The handle must be allowed READ_CONTROL.
+bool IsOwnHandle(HANDLE hFile, const std::string& strPath) {
+  TrustedSids sids;
+  PSID pOwner = nullptr;
+  PACL pDacl = nullptr;
+  PSECURITY_DESCRIPTOR pSd = nullptr;
+  DWORD dwError =
+      GetSecurityInfo(hFile, SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                      &pOwner, nullptr, &pDacl, nullptr, &pSd);
+  SetLastError(dwError);
+  if (!Win("GetSecurityInfo", strPath, dwError == ERROR_SUCCESS)) return false;
+  bool bOwn = sids.pAdmins != nullptr && sids.pSystem != nullptr &&
+              ReadTokenInfo(TokenUser, sids.pUser) == 1 &&
+              (sids.IsTrusted(pOwner) && !EqualSid(pOwner, sids.pSystem)) &&
+              NoOtherWriter(pDacl, sids);
+  LocalFree(pSd);
+  if (!bOwn)
+    PlatRecordError("GetSecurityInfo", strPath,
+                    "not the account's own, or others may write it");
+  return bOwn;
 }
 
 }  // namespace
@@ -315,6 +393,21 @@ int PlatReadFile(const std::string& strPath, std::string& strData) {
   return bOk ? kPlatReadOk : kPlatReadFailed;
 }
 
+// FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which IsRegularHandle
+// then refuses.
+int PlatReadOwnFile(const std::string& strPath, std::string& strData) {
+  if (PLAT_FAULT(kFaultRead, strPath)) return kPlatReadFailed;
+  HANDLE hFile = OpenPath(strPath, GENERIC_READ, OPEN_EXISTING,
+                          FILE_FLAG_OPEN_REPARSE_POINT);
+  if (hFile == INVALID_HANDLE_VALUE) return OpenError(GetLastError());
+  std::string strRead;
+  bool bOk = IsRegularHandle(hFile, strPath) && IsOwnHandle(hFile, strPath) &&
+             ReadToEnd(hFile, strPath, strRead);
+  if (!CloseChecked(hFile, strPath)) bOk = false;
+  if (bOk) strData.swap(strRead);
+  return bOk ? kPlatReadOk : kPlatReadFailed;
+}
+
 // CREATE_NEW fails on any name that exists, a dangling link included, so
 // nothing is ever written through a link planted at the path.
 PlatFileHandle PlatCreateFile(const std::string& strPath) {
@@ -327,11 +420,14 @@ PlatFileHandle PlatCreateFile(const std::string& strPath) {
 // like a device or a pipe.
 PlatFileHandle PlatOpenAppend(const std::string& strPath) {
   PlatFileHandle pFile = OpenForWrite(
-      strPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      strPath,
+      FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
       OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT);
-  if (pFile == nullptr || IsRegularHandle(pFile->hFile, strPath)) return pFile;
-  // Refused: what the handle would have written to is no regular file; the
-  // owner closes it.
+  if (pFile == nullptr || (IsRegularHandle(pFile->hFile, strPath) &&
+                           IsOwnHandle(pFile->hFile, strPath)))
+    return pFile;
+  // Refused: what the handle would have written to is no regular file, or
+  // not the account's own; the owner closes it.
   return nullptr;
 }
 
@@ -485,7 +581,7 @@ int PlatAcquireSingleInstance(const char* pszName) {
 
 int PlatIsAdministrator() {
   std::unique_ptr<BYTE[]> pGroups;
-  int nResult = ReadTokenGroups(pGroups);
+  int nResult = ReadTokenInfo(TokenGroups, pGroups);
   if (nResult != 1) return nResult;
   return CheckGroups(reinterpret_cast<const TOKEN_GROUPS*>(pGroups.get()));
 }
