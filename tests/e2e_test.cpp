@@ -37,6 +37,12 @@
 //                          (it was replaced), or the same one (written in
 //                          place)
 //   == only windows|posix  the case runs on that platform alone
+//   == chmod PATH MODE     PATH has the octal MODE during the case's own
+//                          run, and its old mode after it (POSIX)
+//   == as-admin            the tool runs as an administrator that is no
+//                          root (POSIX, when the tests run as root): a
+//                          member of the group sudo, which owns the scratch
+//                          folder
 //   == exit N              the expected exit code
 //   == console             the expected console text
 //   == result              the expected result file (none: no file)
@@ -60,7 +66,8 @@
 // Every entry of the scratch folder but the run's result and trace files
 // must be the same after the run (kind, bytes, link target, permissions),
 // unless "expect" names it. A case whose directive this platform cannot
-// carry out (a FIFO or the fault shim on Windows, a held file on POSIX) is
+// carry out (a FIFO or the fault shim on Windows, a held file on POSIX, an
+// administrator other than root where the tests do not run as root) is
 // skipped; a run that hangs is killed after 30 seconds and fails.
 #include <gtest/gtest.h>
 
@@ -81,7 +88,8 @@
 
 namespace {
 
-// A link, a FIFO or a held file that the set-up makes after the files.
+// A link, a FIFO, a held file or a mode that the set-up makes after the
+// files.
 struct Node {
   std::string strKind, strPath, strTarget, strHow;
 };
@@ -102,6 +110,7 @@ struct Case {
   std::vector<std::string> vEnv;
   std::string strFault;
   std::string strFileSizeLimit;
+  bool bAsAdmin = false;
   std::map<std::string, std::string> mExpect;
   bool bTrace = false;
   std::string strTrace;
@@ -135,10 +144,11 @@ void ApplySetUp(Case& c, const std::vector<std::string>& vWords) {
   std::string strArg2 = vWords.size() > 2 ? vWords[2] : "";
   std::string strArg3 = vWords.size() > 3 ? vWords[3] : "";
   if (strVerb == "symlink" || strVerb == "hardlink" || strVerb == "fifo" ||
-      strVerb == "hold")
+      strVerb == "hold" || strVerb == "chmod")
     c.vNodes.push_back({strVerb, strArg, strArg2, strArg3});
   if (strVerb == "identity") c.mNewIdentity[strArg] = strArg2 == "new";
   if (strVerb == "only") c.strOnly = strArg;
+  if (strVerb == "as-admin") c.bAsAdmin = true;
   if (strVerb == "env") c.vEnv.push_back(strArg);
   if (strVerb == "fault")
     c.strFault += (c.strFault.empty() ? "" : ";") + strArg;
@@ -261,7 +271,7 @@ int MakeNode(const Node& node, const ScratchDir& dir) {
 // cannot, so that the case is skipped.
 void MakeNodes(const Case& c, const ScratchDir& dir, std::string& strSkip) {
   for (const Node& node : c.vNodes) {
-    if (node.strKind == "hold") continue;
+    if (node.strKind == "hold" || node.strKind == "chmod") continue;
     int nMade = MakeNode(node, dir);
     ASSERT_NE(nMade, kTestMakeFailed) << node.strKind << " " << node.strPath;
     if (nMade == kTestUnsupported) {
@@ -281,6 +291,16 @@ std::string RegistryExe(const Case& c, const ScratchDir& dir) {
   for (char& ch : strExe)
     if (ch == '/') ch = PlatPathSeparator();
   return strExe;
+}
+
+// Makes the account of "as-admin" the owner of the scratch folder and of
+// everything in it, as an administrator's store and current folder are.
+void GiveToAdmin(const ScratchDir& dir) {
+  unsigned nUid = 0, nGid = 0;
+  ASSERT_TRUE(TestAdminAccount(nUid, nGid));
+  ASSERT_TRUE(TestSetOwner(dir.Path(), nUid, nGid));
+  for (const auto& entry : TestSnapshot(dir.Path()))
+    ASSERT_TRUE(TestSetOwner(dir.Path(entry.first), nUid, nGid)) << entry.first;
 }
 
 void SetUpStore(const Case& c, const ScratchDir& dir, std::string& strSkip) {
@@ -305,19 +325,51 @@ void SetUpStore(const Case& c, const ScratchDir& dir, std::string& strSkip) {
     ASSERT_TRUE(c.bExpand) << "the registry cannot be set";
     strSkip = "no REG_EXPAND_SZ on this platform";
   }
+  if (c.bAsAdmin) GiveToAdmin(dir);
 }
 
-// Starts holding the files that "hold" names; gives the reason when they
-// cannot be held, so that the case is skipped.
-void HoldFiles(const Case& c, const ScratchDir& dir, std::string& strSkip) {
+// The paths that "chmod" changed, with their old modes.
+using OldModes = std::vector<std::pair<std::string, unsigned>>;
+
+// Gives strPath the octal mode strMode; vOld gets the old one.
+void SetMode(const std::string& strPath, const std::string& strMode,
+             OldModes& vOld, std::string& strSkip) {
+  unsigned nOld = TestReadEntry(strPath).nMode;
+  int nSet = TestSetMode(strPath, std::stoul(strMode, nullptr, 8));
+  if (nSet == kTestUnsupported) {
+    strSkip = "no file modes on this platform";
+    return;
+  }
+  EXPECT_EQ(nSet, kTestMade) << "chmod " << strPath;
+  vOld.emplace_back(strPath, nOld);
+}
+
+// Starts what lasts only while the tool runs: holds the files that "hold"
+// names and gives the paths that "chmod" names their modes (vOld gets the
+// old ones). Gives the reason when this platform cannot, so that the case
+// is skipped.
+void StartRunState(const Case& c, const ScratchDir& dir, OldModes& vOld,
+                   std::string& strSkip) {
   for (const Node& node : c.vNodes) {
-    if (node.strKind != "hold") continue;
+    std::string strPath = dir.Path(node.strPath);
     int nHow = node.strHow == "rw"     ? kTestHoldReadWrite
                : node.strHow == "lock" ? kTestHoldLock
                                        : kTestHoldAlone;
-    if (!TestHoldFile(dir.Path(node.strPath), std::stoi(node.strTarget), nHow))
+    if (node.strKind == "hold" &&
+        !TestHoldFile(strPath, std::stoi(node.strTarget), nHow))
       strSkip = "cannot hold " + node.strPath + " open on this platform";
+    if (node.strKind == "chmod")
+      SetMode(strPath, node.strTarget, vOld, strSkip);
   }
+}
+
+// Ends it: releases the held files and puts the old modes back, so that the
+// after-run snapshot and the removal of the scratch folder see every entry,
+// whoever runs the tests.
+void EndRunState(const OldModes& vOld) {
+  TestReleaseHeldFiles();
+  for (const auto& old : vOld)
+    EXPECT_EQ(TestSetMode(old.first, old.second), kTestMade) << old.first;
 }
 
 // Returns why this platform cannot run the case's process options, or "".
@@ -330,6 +382,10 @@ std::string OptionsSkip(const Case& c) {
     return "no fault shim on this build";
   if (!c.strFileSizeLimit.empty() && !TestRunHasLimits())
     return "no file-size limit on this platform";
+  unsigned nUid = 0, nGid = 0;
+  if (c.bAsAdmin && !TestAdminAccount(nUid, nGid))
+    return "no administrator other than root to run the tool as (POSIX "
+           "tests run as root, with a group sudo)";
   return "";
 }
 
@@ -352,6 +408,7 @@ long long HeaderLength(const Case& c, const ScratchDir& dir,
 TestRunOptions Options(const Case& c, const ScratchDir& dir,
                        const std::string& strCmdLine) {
   TestRunOptions options;
+  options.bAsAdmin = c.bAsAdmin;
   for (const std::string& strEntry : c.vEnv)
     options.vEnv.push_back(FillPaths(strEntry, dir));
   if (!c.strFault.empty()) {
@@ -588,15 +645,16 @@ void RunCase(const std::string& strName) {
   std::vector<std::string> vArgs = CaseArgs(c.vArgs, dir, vStamps);
   std::string strCmdLine = TestCommandLine(TestToolPath(), vArgs);
   std::map<std::string, std::string> mIdsBefore = Identities(c, dir);
-  HoldFiles(c, dir, strSkip);
+  OldModes vOldModes;
+  StartRunState(c, dir, vOldModes, strSkip);
   if (!strSkip.empty()) {
-    TestReleaseHeldFiles();
+    EndRunState(vOldModes);
     GTEST_SKIP() << strSkip;
   }
   std::string strOutput;
   int nExit = TestRunTool(vArgs, dir.Path("cwd"), strOutput,
                           Options(c, dir, strCmdLine));
-  TestReleaseHeldFiles();
+  EndRunState(vOldModes);
   CheckRun(c, dir, nExit, strOutput, strCmdLine);
   CheckFiles(c, dir, mBefore);
   CheckIdentities(c, dir, mIdsBefore);

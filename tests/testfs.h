@@ -42,6 +42,9 @@ int TestMakeFifo(const std::string& strPath);
 // and inode, or volume and file index); "" when nothing is there.
 std::string TestFileId(const std::string& strPath);
 
+// Sets the POSIX permission bits of the name (a link is followed).
+int TestSetMode(const std::string& strPath, unsigned nMode);
+
 // Returns the CP932 text in the form the system calls take: UTF-8 on POSIX
 // (text that does not convert is kept as it is), unchanged on Windows.
 std::string TestToNative(const std::string& strText);

@@ -103,6 +103,11 @@ int TestMakeFifo(const std::string& strPath) {
                                                           : kTestMakeFailed;
 }
 
+int TestSetMode(const std::string& strPath, unsigned nMode) {
+  return chmod(TestToNative(strPath).c_str(), nMode) == 0 ? kTestMade
+                                                          : kTestMakeFailed;
+}
+
 std::string TestToNative(const std::string& strText) {
   iconv_t cd = iconv_open("UTF-8", "CP932");
   if (cd == reinterpret_cast<iconv_t>(-1)) return strText;

@@ -90,6 +90,9 @@ int TestMakeHardLink(const std::string& strPath,
 
 int TestMakeFifo(const std::string&) { return kTestUnsupported; }
 
+// Windows has no permission bits of this kind.
+int TestSetMode(const std::string&, unsigned) { return kTestUnsupported; }
+
 std::string TestToNative(const std::string& strText) { return strText; }
 
 // A handle that may read the attributes only meets no other process's

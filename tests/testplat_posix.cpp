@@ -15,6 +15,7 @@
 
 #include "commonproc_mbcs.h"
 #include "platform/platform.h"
+#include "testfs.h"
 #include "testutil.h"
 
 std::string TestMakeTempDir() {
@@ -56,10 +57,12 @@ std::string TestNativePath(const std::string& strPath) { return strPath; }
 namespace {
 
 // The stand-in registry file lives in a folder of its own for the process.
-std::string RegistryFile() {
+const ScratchDir& RegistryDir() {
   static const ScratchDir dirRegistry;
-  return dirRegistry.Path("registry.reg");
+  return dirRegistry;
 }
+
+std::string RegistryFile() { return RegistryDir().Path("registry.reg"); }
 
 // Quotes a value the way a REGEDIT4 export does; a trail byte that equals a
 // backslash is part of its character and stays as it is.
@@ -87,9 +90,13 @@ bool TestSetAppPathsKey(const std::string& strExe,
   return TestWriteRegistryExport(strData);
 }
 
+// Every user may read the file, so that a tool run under another account
+// (TestRunOptions::bAsAdmin) finds it too.
 bool TestWriteRegistryExport(const std::string& strText) {
   return setenv("RAVERAZARIDUVIVI_REGISTRY", RegistryFile().c_str(), 1) == 0 &&
-         TestWriteFile(RegistryFile(), strText);
+         TestWriteFile(RegistryFile(), strText) &&
+         chmod(RegistryDir().Path().c_str(), 0755) == 0 &&
+         chmod(RegistryFile().c_str(), 0644) == 0;
 }
 
 void TestDeleteAppPathsKey() {
@@ -98,7 +105,7 @@ void TestDeleteAppPathsKey() {
 }
 
 bool TestSetOwner(const std::string& strPath, unsigned nUid, unsigned nGid) {
-  return lchown(strPath.c_str(), nUid, nGid) == 0;
+  return lchown(TestToNative(strPath).c_str(), nUid, nGid) == 0;
 }
 
 bool TestLetOthersWrite(const std::string& strPath) {

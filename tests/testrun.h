@@ -25,7 +25,16 @@ struct TestRunOptions {
   long long nFileSizeLimit = -1;
   // Seconds after which a run that hangs is killed (POSIX).
   unsigned nTimeoutSeconds = 30;
+  // Runs the tool as the account of TestAdminAccount (POSIX).
+  bool bAsAdmin = false;
 };
+
+// Gives the user and primary group ids of the account that runs the tool
+// for TestRunOptions::bAsAdmin: no root, but a member of the group sudo, so
+// an administrator by the tool's rule whom the system's permissions still
+// hold back. False where there is none: on Windows, without that group, or
+// when the tests do not run as root.
+bool TestAdminAccount(unsigned& nUid, unsigned& nGid);
 
 // Returns the tool's path (from RAV_TOOL) in the platform's form.
 std::string TestToolPath();

@@ -1,4 +1,5 @@
 // Runs the tool as a child process on POSIX systems.
+#include <grp.h>
 #include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -40,17 +41,45 @@ bool ApplyLimits(const TestRunOptions& options) {
   return true;
 }
 
+// The ids of the administrator account that is no root, looked up before
+// the fork so that the child makes system calls only.
+struct AdminIds {
+  uid_t nUid = 0;
+  gid_t nGid = 0;
+  gid_t nSudo = 0;
+};
+
+bool FindAdmin(AdminIds& ids) {
+  const struct group* pSudo = getgrnam("sudo");
+  unsigned nUid = 0, nGid = 0;
+  if (pSudo == nullptr || !TestAdminAccount(nUid, nGid)) return false;
+  ids = {nUid, nGid, pSudo->gr_gid};
+  return true;
+}
+
+// The child of root takes the ids with setgroups and setresuid rather than
+// from an account added to the system: no change to the machine's user
+// database, no useradd needed, nothing for test processes that run at once
+// to race for. The tool never looks its user up by name.
+bool BecomeAdmin(const AdminIds& ids) {
+  return setgroups(1, &ids.nSudo) == 0 &&
+         setresgid(ids.nGid, ids.nGid, ids.nGid) == 0 &&
+         setresuid(ids.nUid, ids.nUid, ids.nUid) == 0;
+}
+
 // Runs in the child between fork and exec; vEnv holds the options'
 // environment entries, already converted.
 [[noreturn]] void ExecChild(int fdOut, const std::string& strCwd,
                             std::vector<std::string>& vArgv,
                             std::vector<std::string>& vEnv,
-                            const TestRunOptions& options) {
+                            const TestRunOptions& options,
+                            const AdminIds& admin) {
   if (dup2(fdOut, STDOUT_FILENO) < 0 || chdir(strCwd.c_str()) != 0) _exit(127);
   if (setenv("LC_ALL", "C.UTF-8", 1) != 0) _exit(127);
   for (std::string& strEntry : vEnv)
     if (putenv(strEntry.data()) != 0) _exit(127);
   if (!ApplyLimits(options)) _exit(127);
+  if (options.bAsAdmin && !BecomeAdmin(admin)) _exit(127);
   std::vector<char*> vPtrs;
   for (std::string& strArg : vArgv) vPtrs.push_back(strArg.data());
   vPtrs.push_back(nullptr);
@@ -109,13 +138,15 @@ int TestRunTool(const std::vector<std::string>& vArgs,
   std::vector<std::string> vEnv;
   for (const std::string& strEntry : options.vEnv)
     vEnv.push_back(TestToNative(strEntry));
+  AdminIds admin;
+  if (options.bAsAdmin && !FindAdmin(admin)) return kTestRunFailed;
   int fds[2];
   if (pipe(fds) != 0) return kTestRunFailed;
   pid_t pid = fork();
   if (pid < 0) return kTestRunFailed;
   if (pid == 0) {
     close(fds[0]);
-    ExecChild(fds[1], strCwd, vArgv, vEnv, options);
+    ExecChild(fds[1], strCwd, vArgv, vEnv, options, admin);
   }
   close(fds[1]);
   // The child runs in a UTF-8 locale, so its console text converts back to
@@ -129,6 +160,15 @@ int TestRunTool(const std::vector<std::string>& vArgs,
 }
 
 bool TestRunHasLimits() { return true; }
+
+// An id with no account behind it, which is its own primary group too, so
+// that the group sudo is its only way to the administrator's rights.
+bool TestAdminAccount(unsigned& nUid, unsigned& nGid) {
+  const unsigned kAdminId = 64990;
+  if (geteuid() != 0 || getgrnam("sudo") == nullptr) return false;
+  nUid = nGid = kAdminId;
+  return true;
+}
 
 // Linux reports EIO on the terminal's side once the tool's side is closed,
 // which ends ReadAll as the end of a pipe does.

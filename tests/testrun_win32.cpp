@@ -114,6 +114,9 @@ int TestRunTool(const std::vector<std::string>& vArgs,
 
 bool TestRunHasLimits() { return false; }
 
+// The tests run the tool as their own user.
+bool TestAdminAccount(unsigned&, unsigned&) { return false; }
+
 // The Windows tests run without a console to run the tool on.
 int TestRunToolOnTerminal(const std::vector<std::string>&, const std::string&,
                           std::string&) {

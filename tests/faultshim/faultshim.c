@@ -5,10 +5,12 @@
  * RAV_FAULT holds rules separated by ';', each CALL:ERR:N[:COUNT]:PATTERN
  *   CALL     open (open, openat and their 64 forms), read, write, fsync
  *            (fsync, fdatasync), close, rename (rename, renameat,
- *            renameat2), unlink (unlink, unlinkat)
+ *            renameat2), unlink (unlink, unlinkat), stat (the queries by
+ *            path that glibc exports: stat, lstat, fstatat, their 64
+ *            forms, statx)
  *   ERR      an errno name (EIO, ENOSPC, EACCES, EPERM, EXDEV, EROFS,
- *            EDQUOT, EBUSY, ENOENT), or EOF: the read returns 0 as at the
- *            end of the file
+ *            EDQUOT, EBUSY, ENOENT, ENOTDIR, ENAMETOOLONG, ELOOP), or EOF:
+ *            the read returns 0 as at the end of the file
  *   N        the first matching call that fails (1 is the first)
  *   COUNT    how many matching calls fail from there on, '*' for all;
  *            default 1
@@ -27,9 +29,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-enum { kOpen, kRead, kWrite, kSync, kClose, kRename, kUnlink };
+enum { kOpen, kRead, kWrite, kSync, kClose, kRename, kUnlink, kStat };
 enum { kMaxRules = 16, kMaxFds = 4096, kEof = -1, kAll = -1 };
 
 struct Rule {
@@ -45,15 +48,24 @@ static struct Rule g_aRules[kMaxRules];
 static int g_nRules = -1; /* -1: RAV_FAULT not read yet */
 static char* g_apFdPath[kMaxFds];
 
-static const char* const kCallNames[] = {"open",  "read",   "write", "fsync",
-                                         "close", "rename", "unlink"};
+static const char* const kCallNames[] = {"open",  "read",   "write",  "fsync",
+                                         "close", "rename", "unlink", "stat"};
 
 static const struct {
   const char* pszName;
   int nErr;
-} kErrNames[] = {{"EIO", EIO},       {"ENOSPC", ENOSPC}, {"EACCES", EACCES},
-                 {"EPERM", EPERM},   {"EXDEV", EXDEV},   {"EROFS", EROFS},
-                 {"EDQUOT", EDQUOT}, {"EBUSY", EBUSY},   {"ENOENT", ENOENT},
+} kErrNames[] = {{"EIO", EIO},
+                 {"ENOSPC", ENOSPC},
+                 {"EACCES", EACCES},
+                 {"EPERM", EPERM},
+                 {"EXDEV", EXDEV},
+                 {"EROFS", EROFS},
+                 {"EDQUOT", EDQUOT},
+                 {"EBUSY", EBUSY},
+                 {"ENOENT", ENOENT},
+                 {"ENOTDIR", ENOTDIR},
+                 {"ENAMETOOLONG", ENAMETOOLONG},
+                 {"ELOOP", ELOOP},
                  {"EOF", kEof}};
 
 static int LookUpCall(const char* pszName) {
@@ -295,4 +307,39 @@ int unlink(const char* pszPath) {
   REAL("unlink", Fn);
   int nErr = Hit(kUnlink, pszPath, NULL);
   return nErr > 0 ? Fail(nErr) : pReal(pszPath);
+}
+
+/* The path queries. The tool imports stat and lstat; the others are here so
+ * that a query through any entry point glibc 2.36 exports can fail. A query
+ * by descriptor (fstat) has no path of its own and is not one of them. */
+#define STAT_BY_PATH(name, type)                          \
+  int name(const char* pszPath, struct type* pStat) {     \
+    typedef int (*Fn)(const char*, struct type*);         \
+    REAL(#name, Fn);                                      \
+    int nErr = Hit(kStat, pszPath, NULL);                 \
+    return nErr > 0 ? Fail(nErr) : pReal(pszPath, pStat); \
+  }
+
+STAT_BY_PATH(stat, stat)
+STAT_BY_PATH(stat64, stat64)
+STAT_BY_PATH(lstat, stat)
+STAT_BY_PATH(lstat64, stat64)
+
+#define STAT_AT(name, type)                                                   \
+  int name(int nDirFd, const char* pszPath, struct type* pStat, int nFlags) { \
+    typedef int (*Fn)(int, const char*, struct type*, int);                   \
+    REAL(#name, Fn);                                                          \
+    int nErr = Hit(kStat, pszPath, NULL);                                     \
+    return nErr > 0 ? Fail(nErr) : pReal(nDirFd, pszPath, pStat, nFlags);     \
+  }
+
+STAT_AT(fstatat, stat)
+STAT_AT(fstatat64, stat64)
+
+int statx(int nDirFd, const char* pszPath, int nFlags, unsigned nMask,
+          struct statx* pStat) {
+  typedef int (*Fn)(int, const char*, int, unsigned, struct statx*);
+  REAL("statx", Fn);
+  int nErr = Hit(kStat, pszPath, NULL);
+  return nErr > 0 ? Fail(nErr) : pReal(nDirFd, pszPath, nFlags, nMask, pStat);
 }
