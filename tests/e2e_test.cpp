@@ -18,6 +18,8 @@
 //   == symlink PATH TARGET a symbolic link holding TARGET as written (a
 //                          relative TARGET counts from the link's folder)
 //   == hardlink PATH FILE  a second name of FILE
+//   == others-write PATH   an empty file that every account may write (as
+//                          one planted in a shared folder); {TS} as fifo
 //   == fifo PATH           a FIFO; a PATH with {TS} makes one for each
 //                          second of the next 10, so that a name made of
 //                          the run's timestamp is taken
@@ -144,7 +146,7 @@ void ApplySetUp(Case& c, const std::vector<std::string>& vWords) {
   std::string strArg2 = vWords.size() > 2 ? vWords[2] : "";
   std::string strArg3 = vWords.size() > 3 ? vWords[3] : "";
   if (strVerb == "symlink" || strVerb == "hardlink" || strVerb == "fifo" ||
-      strVerb == "hold" || strVerb == "chmod")
+      strVerb == "others-write" || strVerb == "hold" || strVerb == "chmod")
     c.vNodes.push_back({strVerb, strArg, strArg2, strArg3});
   if (strVerb == "identity") c.mNewIdentity[strArg] = strArg2 == "new";
   if (strVerb == "only") c.strOnly = strArg;
@@ -260,8 +262,13 @@ int MakeNode(const Node& node, const ScratchDir& dir) {
     return TestMakeHardLink(dir.Path(node.strPath), dir.Path(node.strTarget));
   int nMade = kTestMade;
   for (const std::string& strStamp : ComingStamps()) {
-    if (nMade == kTestMade)
-      nMade = TestMakeFifo(dir.Path(Replace(node.strPath, "{TS}", strStamp)));
+    std::string strPath = dir.Path(Replace(node.strPath, "{TS}", strStamp));
+    if (nMade == kTestMade && node.strKind == "fifo")
+      nMade = TestMakeFifo(strPath);
+    if (nMade == kTestMade && node.strKind == "others-write")
+      nMade = TestWriteFile(strPath, "") && TestLetOthersWrite(strPath)
+                  ? kTestMade
+                  : kTestMakeFailed;
     if (node.strPath.find("{TS}") == std::string::npos) break;
   }
   return nMade;
@@ -449,9 +456,11 @@ std::string ResultStamp(const std::string& strConsole, const ScratchDir& dir,
                         std::string& strKind) {
   std::smatch m;
   static const std::regex kName("(result|whatif)([0-9]{14})\\.txt");
+  // A refused run may name its backup file instead.
+  static const std::regex kNamed("(result|whatif|backup)([0-9]{14})\\.");
   strKind = "result";
-  if (std::regex_search(strConsole, m, kName)) {
-    strKind = m[1].str();
+  if (std::regex_search(strConsole, m, kNamed)) {
+    if (m[1] != "backup") strKind = m[1].str();
     return m[2].str();
   }
   std::string strStamp;
