@@ -18,6 +18,9 @@ const std::string kEndLine = "end\r\n";
 const char kNone[] = "none";
 const char kHexDigits[] = "0123456789abcdef";
 constexpr size_t kCrcDigits = 8;
+// The longest rest of a check line up to its CR: 20 digits of a length, a
+// space and the CRC.
+constexpr size_t kMaxCheckText = 20 + 1 + kCrcDigits;
 
 // The CRC-32 of IEEE 802.3 (as zlib computes it): reflected, polynomial
 // 0xEDB88320, one table entry per byte value.
@@ -205,11 +208,10 @@ Step ReadItemV1(Reader& reader, std::vector<BackupRun>& vRuns) {
 // ---- Version 2 ------------------------------------------------------------
 
 // Reads the rest of a checked item's first line, "<length> <crc>" and CR
-// LF, into nLen and strCrc. The line is looked for in its longest possible
-// span only (20 digits, a space, the CRC and the CR).
+// LF, into nLen and strCrc. Its end is looked for in the longest span it
+// can have only.
 bool ReadCheckLine(Reader& reader, uint64_t& nLen, std::string& strCrc) {
-  std::string strLine =
-      reader.strData.substr(reader.nPos, 20 + 1 + kCrcDigits + 1);
+  std::string strLine = reader.strData.substr(reader.nPos, kMaxCheckText + 1);
   size_t nEnd = strLine.find_first_of(kCrLf);
   size_t nSpace = strLine.find(' ');
   if (nEnd == std::string::npos || nSpace > nEnd ||
