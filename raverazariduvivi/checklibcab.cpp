@@ -18,6 +18,15 @@ int ReadNameList(const std::string& strFolder, std::string& strList) {
   return nRet == 1 ? 1 : 0;
 }
 
+// Tells whether nothing stands at strChild. A folder the system cannot tell
+// about (no right to look into it, a path it cannot name) is not absent: it
+// is visited, and the read of its Folder.ini fails there.
+bool IsAbsent(const std::string& strChild) {
+  int nKind = PlatGetFileKind(strChild);
+  if (nKind == kPlatQueryFailed) TRACE_ERROR("Cannot check " + strChild);
+  return nKind == kPlatMissing;
+}
+
 // Tells whether the child strName of strParent exists: a safe name, listed
 // in the parent's NameList, with something at its path. On success strPath
 // receives that path. -1 when the parent's list cannot be read: a child is
@@ -26,7 +35,7 @@ int ExistChild(const std::string& strParent, const std::string& strName,
                std::string& strPath) {
   if (!IsSafeFolderName(strName)) return 0;
   std::string strChild = JoinPath(strParent, strName);
-  if (PlatGetFileKind(strChild) == kPlatMissing) return 0;
+  if (IsAbsent(strChild)) return 0;
   int nListed = existInFolderIni(strParent, strName);
   if (nListed != 1) return nListed < 0 ? -1 : 0;
   strPath = strChild;
@@ -43,16 +52,16 @@ int ExistListedChild(const std::string& strParent, const std::string& strName,
     return ExistChild(strParent, strName, strPath);
   if (!IsSafeFolderName(strName)) return 0;
   std::string strChild = JoinPath(strParent, strName);
-  if (PlatGetFileKind(strChild) == kPlatMissing) return 0;
+  if (IsAbsent(strChild)) return 0;
   strPath = strChild;
   return 1;
 }
 
 int FindInFolderIni(const std::string& strParent, const std::string& strName) {
-  if (PlatGetFileKind(strParent) == kPlatMissing || strName.empty()) return -1;
+  if (IsAbsent(strParent) || strName.empty()) return -1;
   if (!IsSafeFolderName(strName)) return 0;
   std::string strIni = JoinPath(strParent, "Folder.ini");
-  if (PlatGetFileKind(strIni) == kPlatMissing) return 0;
+  if (IsAbsent(strIni)) return 0;
   TRACE_VALUE("Call getKeyValue(). csFolderIni", strIni);
   std::string strList;
   int nRead = getKeyValue(strParent, kKeyNameList, strList);

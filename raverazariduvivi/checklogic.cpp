@@ -30,7 +30,10 @@ unsigned char AsciiLower(char ch) {
 // Tenbo2Lib.ini beside the program. strExe is cut to its folder.
 int CheckProgram(std::string& strExe, const std::string& strVersion,
                  std::string& strIni) {
-  if (strExe.empty() || PlatGetFileKind(strExe) == kPlatMissing) return 0;
+  if (strExe.empty()) return 0;
+  int nKind = PlatGetFileKind(strExe);
+  if (nKind == kPlatQueryFailed) TRACE_ERROR("Program cannot be checked.");
+  if (nKind == kPlatMissing) return 0;
   if (!IsSupportedVersion(strVersion)) return -3;
   MyGetPathFunc(strExe, 0);
   TRACE_VALUE("pchExe", strExe);
@@ -51,10 +54,15 @@ int ReadDataFolder(const std::string& strIni) {
   if (nLen >= kPathBufSize - 1) return -9;
   if (strData.empty()) return -1;
   MyGetPathFunc(strData, 1);
-  if (PlatGetFileKind(strData) != kPlatDir) return -2;
+  // A folder the system cannot tell about is no missing folder.
+  int nKind = PlatGetFileKind(strData);
+  if (nKind == kPlatQueryFailed) TRACE_ERROR("DataFolder cannot be checked.");
+  if (nKind != kPlatDir) return nKind == kPlatQueryFailed ? -9 : -2;
   std::string strUserIni = JoinPath(strData, "User.ini");
   TRACE_VALUE("strUserIni", strUserIni);
-  if (PlatGetFileKind(strUserIni) == kPlatMissing) return -4;
+  nKind = PlatGetFileKind(strUserIni);
+  if (nKind == kPlatQueryFailed) TRACE_ERROR("User.ini cannot be checked.");
+  if (nKind == kPlatMissing) return -4;
   g_strDataPath = strData;
   TRACE_VALUE("g_strDataPath", g_strDataPath);
   return 1;
@@ -112,8 +120,10 @@ int checkCSServerInstall() {
   TRACE_VALUE("strVersion", strVersion);
   std::string strIni;
   int nRet = CheckProgram(strExe, strVersion, strIni);
-  // A missing Tenbo2Lib.ini is the one refusal without a Return line.
-  if (nRet == 1 && PlatGetFileKind(strIni) == kPlatMissing) return -9;
+  // A missing Tenbo2Lib.ini is the one refusal without a Return line; one
+  // the system cannot tell about is the same refusal, since the profile
+  // reader would take it for empty.
+  if (nRet == 1 && PlatGetFileKind(strIni) <= kPlatMissing) return -9;
   if (nRet == 1) nRet = ReadDataFolder(strIni);
   TRACE_INT("Return", nRet);
   return nRet;

@@ -27,8 +27,8 @@ void ReplaceFramed(std::string& strFramed, const std::string& strOld,
 // Traces failed try nCount of the system call pszCall and waits before the
 // next one.
 void FailedTry(const char* pszCall, int nCount) {
-  TRACE(std::string(pszCall) + "() Failed (count=" + std::to_string(nCount) +
-        ")");
+  TRACE_ERROR(std::string(pszCall) +
+              "() Failed (count=" + std::to_string(nCount) + ")");
   PlatSleep(kRetryWaitMs);
 }
 
@@ -50,7 +50,7 @@ bool IsCompleteCopy(const std::string& strSrc, const std::string& strDst) {
 bool CopyAndDelete(const std::string& strSrc, const std::string& strDst) {
   TRACE("Call MyCopyFile()");
   if (!MyCopyFile(strSrc, strDst)) {
-    TRACE("MyCopyFile() Failed.");
+    TRACE_ERROR("MyCopyFile() Failed.");
     return false;
   }
   TRACE("Call MyDeleteFile()");
@@ -130,8 +130,10 @@ int SearchUserString(const std::string& strTarget, std::string& strSub,
 }
 
 bool IsRegularUserList(const std::string& strList) {
-  for (size_t nPos = 0; nPos < strList.size(); nPos += MbCharLen(strList, nPos))
-    if (MbCharLen(strList, nPos) == 2 && strList[nPos + 1] == ',') return false;
+  for (size_t nPos = 0; nPos < strList.size();
+       nPos += PlatCharLen(strList, nPos))
+    if (PlatCharLen(strList, nPos) == 2 && strList[nPos + 1] == ',')
+      return false;
   return true;
 }
 
@@ -202,12 +204,12 @@ std::string ReplaceUserString(const std::string& strTarget,
   return strResult;
 }
 
-int MyReadFile(const std::string& strPath, std::string& strData) {
-  int nRet = PlatReadFile(strPath, strData);
+int MyReadFile(const std::string& strPath, std::string& strData, bool bOwn) {
+  auto fnRead = bOwn ? PlatReadOwnFile : PlatReadFile;
+  int nRet = fnRead(strPath, strData);
   for (int nCount = 1; nRet == kPlatReadBusy; ++nCount) {
     FailedTry("ReadFile", nCount);
-    nRet =
-        nCount < kFileTries ? PlatReadFile(strPath, strData) : kPlatReadFailed;
+    nRet = nCount < kFileTries ? fnRead(strPath, strData) : kPlatReadFailed;
   }
   return nRet;
 }
@@ -224,7 +226,10 @@ bool MyCopyFile(const std::string& strSrc, const std::string& strDst) {
   while (nCount <= kFileTries && !PlatCopyFile(strSrc, strDst))
     FailedTry("CopyFile", nCount++);
   bool bCopied = nCount <= kFileTries && IsCompleteCopy(strSrc, strDst);
-  TRACE(bCopied ? "MyCopyFile() Success." : "MyCopyFile() Failed.");
+  if (bCopied)
+    TRACE("MyCopyFile() Success.");
+  else
+    TRACE_ERROR("MyCopyFile() Failed.");
   return bCopied;
 }
 
@@ -239,7 +244,10 @@ bool MyDeleteFile(const std::string& strDst) {
        ++nCount)
     FailedTry("DeleteFile", nCount);
   bool bGone = !Exists(strDst);
-  TRACE(bGone ? "MyDeleteFile() Success." : "MyDeleteFile() Failed.");
+  if (bGone)
+    TRACE("MyDeleteFile() Success.");
+  else
+    TRACE_ERROR("MyDeleteFile() Failed.");
   return bGone;
 }
 
@@ -258,11 +266,11 @@ bool MyMoveFile(const std::string& strSrc, const std::string& strDst) {
       return true;
     }
     if (nResult == kPlatRefused) {
-      TRACE("ReplaceFile() refused; copy and delete.");
+      TRACE_ERROR("ReplaceFile() refused; copy and delete.");
       return CopyAndDelete(strSrc, strDst);
     }
     if (nResult == kPlatNotRegular) {
-      TRACE("ReplaceFile() Failed: not a regular file.");
+      TRACE_ERROR("ReplaceFile() Failed: not a regular file.");
       return false;
     }
     FailedTry("ReplaceFile", nCount);

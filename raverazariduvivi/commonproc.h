@@ -79,8 +79,11 @@ std::string ReplaceUserString(const std::string& strTarget,
                               const std::string& strDstSub);
 
 // Reads the whole file into strData; a file that another process holds
-// open without sharing is tried up to five times, one second apart.
-int MyReadFile(const std::string& strPath, std::string& strData);
+// open without sharing is tried up to five times, one second apart. With
+// bOwn only the account's own file is read, never through a link
+// (PlatReadOwnFile).
+int MyReadFile(const std::string& strPath, std::string& strData,
+               bool bOwn = false);
 
 // Copies strSrc over strDst, up to five tries one second apart. Returns true
 // iff strDst then holds a complete copy of strSrc.

@@ -40,10 +40,6 @@ bool IsSetChar(const std::string& str, size_t nPos, size_t nLen,
 
 }  // namespace
 
-size_t MbCharLen(const std::string& str, size_t nPos) {
-  return nPos + 1 < str.size() && Tables().abLead[ByteAt(str, nPos)] ? 2 : 1;
-}
-
 // A byte that is no lead byte always ends a character, so characters start
 // right behind the last one before nPos - 1, and the lead bytes from there
 // pair up: only that run has to be looked at, not the whole string.
@@ -59,7 +55,7 @@ size_t MbFind(const std::string& strHay, const std::string& strNeedle,
               size_t nFrom) {
   if (strNeedle.empty()) return std::string::npos;
   for (size_t nPos = nFrom; nPos + strNeedle.size() <= strHay.size();
-       nPos += MbCharLen(strHay, nPos))
+       nPos += PlatCharLen(strHay, nPos))
     if (strHay[nPos] == strNeedle[0] &&
         strHay.compare(nPos, strNeedle.size(), strNeedle) == 0)
       return nPos;
@@ -96,7 +92,7 @@ std::string MbTrim(const std::string& str, const char* pszSet) {
   size_t nStart = std::string::npos;
   size_t nEnd = 0;
   for (size_t nPos = 0; nPos < str.size();) {
-    size_t nLen = MbCharLen(str, nPos);
+    size_t nLen = PlatCharLen(str, nPos);
     if (!IsSetChar(str, nPos, nLen, pszSet)) {
       if (nStart == std::string::npos) nStart = nPos;
       nEnd = nPos + nLen;

@@ -12,9 +12,6 @@
 #include <cstddef>
 #include <string>
 
-// Returns the byte length (1 or 2) of the character that starts at nPos.
-size_t MbCharLen(const std::string& str, size_t nPos);
-
 // Returns the start of the character before nPos (0 when nPos is 0).
 size_t MbPrevChar(const std::string& str, size_t nPos);
 

@@ -51,13 +51,13 @@ int ReadIniFile(const std::string& strIniFile, std::string& strData) {
   }
   int nRead = MyReadFile(strIniFile, strData);
   if (nRead == kPlatReadOk) return 1;
-  // A path that the system cannot even name (too long for it) holds no file.
-  if (nRead == kPlatReadMissing ||
-      PlatGetFileKind(strIniFile) == kPlatMissing) {
+  // Only "no such file" is a missing file: a path the system cannot name,
+  // or a folder it may not look into, is a read that failed.
+  if (nRead == kPlatReadMissing) {
     TRACE_VALUE("inifile not exist. inifile", strIniFile);
     return -1;
   }
-  TRACE_VALUE("inifile cannot read. inifile", strIniFile);
+  TRACE_ERROR("inifile cannot read. inifile=" + strIniFile);
   return -9;
 }
 

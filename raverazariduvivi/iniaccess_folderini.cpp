@@ -116,12 +116,12 @@ bool WriteNewFile(const std::string& strPath, const std::string& strData) {
   if (pFile == nullptr && PlatDeleteFile(strPath))
     pFile = PlatCreateFile(strPath);
   if (pFile == nullptr) {
-    TRACE_VALUE("Outputfile Open error. file", strPath);
+    TRACE_ERROR("Outputfile Open error. file=" + strPath);
     return false;
   }
   bool bWritten = PlatWrite(pFile.get(), strData) && PlatSync(pFile.get());
   bWritten = PlatClose(pFile) && bWritten;
-  if (!bWritten) TRACE_VALUE("Outputfile Write error. file", strPath);
+  if (!bWritten) TRACE_ERROR("Outputfile Write error. file=" + strPath);
   return bWritten;
 }
 
@@ -134,7 +134,7 @@ int MayChange(const FolderIni& ini, const std::string& strIni,
               const std::string* pNew) {
   if (ini.bExists && g_mSkipped.count(strIni) == 0 &&
       !PlatIsRegularFile(strIni)) {
-    TRACE_VALUE("Not a regular file. file", strIni);
+    TRACE_ERROR("Not a regular file. file=" + strIni);
     return kRewriteNotRegular;
   }
   int nCommit = g_fnCommit == nullptr ? kCommitWrite : g_fnCommit(ini, pNew);

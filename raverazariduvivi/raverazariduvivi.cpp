@@ -256,6 +256,17 @@ bool LoadUndoOrRefuse(const ParamInfo& info,
   return false;
 }
 
+// A changing run appends its backup only to a file of its own; one planted
+// by another account refuses the run before anything changes.
+bool BackupUsableOrRefuse(const ParamInfo& info) {
+  bool bListing = info.nMode == kModeList || info.nMode == kModeListAll ||
+                  info.nMode == kModeUserStatus;
+  std::string strFileName;
+  if (bListing || BackupUsable(strFileName)) return true;
+  FailStartup(kMsgResultFile, strFileName);
+  return false;
+}
+
 std::string ClosingMessage(bool bPreview, bool bListError, int nVerdict,
                            const std::string& strResultName) {
   const char* pszStart = "権限情報の更新対象がありませんでした。";
@@ -305,6 +316,7 @@ int RunTool(int argc, char** argv) {
   }
   std::vector<BackupEntry> vUndo;
   if (!LoadUndoOrRefuse(info, vUndo)) return -1;
+  if (!bPreview && !BackupUsableOrRefuse(info)) return -1;
   std::string strResultName;
   if (OpenResultFile(strStamp, PlatGetCommandLine(argc, argv), bPreview,
                      strResultName) != 1)

@@ -36,7 +36,7 @@ bool DropCutTail(const std::string& strPath,
 // that tail is dropped (it holds no change); a damaged file is left alone.
 bool MayAppendTo(const std::string& strPath) {
   std::string strData;
-  int nRead = MyReadFile(strPath, strData);
+  int nRead = MyReadFile(strPath, strData, true);
   if (nRead == kPlatReadMissing) return true;
   std::vector<BackupRun> vRuns;
   int nParse = nRead == kPlatReadOk ? ParseBackupFile(strData, vRuns) : -1;
@@ -80,6 +80,16 @@ int BackupWrite(const BackupEntry& entry) {
   if (!bOk && g_fpBackup != nullptr) g_bFailed = true;
   TRACE_INT("Return", bOk ? 1 : -1);
   return bOk ? 1 : -1;
+}
+
+bool BackupUsable(std::string& strFileName) {
+  strFileName = "backup" + g_strTimestamp + ".dat";
+  std::string strDir, strData;
+  if (!GetUsableCurrentDirectory(strDir)) return false;
+  std::string strPath = JoinPath(strDir, strFileName);
+  int nRead = MyReadFile(strPath, strData, true);
+  if (nRead == kPlatReadFailed) TRACE_ERROR("Backup file refused.");
+  return nRead != kPlatReadFailed;
 }
 
 bool BackupFinish() {

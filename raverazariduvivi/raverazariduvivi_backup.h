@@ -19,6 +19,11 @@
 
 #include "backupfile.h"
 
+// Tells whether this run may append to its backup file: true when there is
+// none yet, or when the one there is the account's own and no one else may
+// write it (PlatReadOwnFile). strFileName receives the file's name.
+bool BackupUsable(std::string& strFileName);
+
 // Names the file after strTimestamp for the entries of this run.
 void BackupStart(const std::string& strTimestamp);
 

@@ -1,5 +1,7 @@
 #include "raverazariduvivi_result.h"
 
+#include <chrono>
+
 #include "checklogic.h"
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
@@ -16,6 +18,21 @@ namespace {
 
 PlatFileHandle g_fpResult;
 bool g_bWriteFailed = false;
+
+// The records reach the disk at least once a second: a power cut loses at
+// most the last second of them (the backup file still covers every change).
+using Clock = std::chrono::steady_clock;
+constexpr Clock::duration kSyncInterval = std::chrono::seconds(1);
+Clock::time_point g_tLastSync;
+
+// Flushes the result file to the disk; a failure counts as a failed write.
+bool SyncResult() {
+  g_tLastSync = Clock::now();
+  if (PlatSync(g_fpResult.get())) return true;
+  TRACE_ERROR("Result file flush failed.");
+  g_bWriteFailed = true;
+  return false;
+}
 
 const char kSeparator[] = "========================================";
 
@@ -94,10 +111,15 @@ int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
   TRACE_VALUE("strResultPath", strPath);
   g_bWriteFailed = false;
   g_fpResult = PlatOpenAppend(strPath);
-  if (g_fpResult == nullptr) return -1;
+  if (g_fpResult == nullptr) {
+    TRACE_ERROR("Result file open failed.");
+    return -1;
+  }
+  g_tLastSync = Clock::now();
   if (LogOut(strCommandLine) == 1 &&
       LogOut("データ格納先," + g_strDataPath) == 1 &&
-      LogOut("実行開始," + strStartTime) == 1 && LogOut(kSeparator) == 1)
+      LogOut("実行開始," + strStartTime) == 1 && LogOut(kSeparator) == 1 &&
+      SyncResult() && PlatSyncFolderOf(strPath))
     return 1;
   // The run ends here; the header's write error is the one reported, so the
   // owner closes the file without a result.
@@ -107,7 +129,9 @@ int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
 
 int LogOut(const std::string& strLine) {
   if (strLine.empty()) return 0;
-  if (PlatWrite(g_fpResult.get(), TextFileLine(strLine))) return 1;
+  if (PlatWrite(g_fpResult.get(), TextFileLine(strLine)))
+    return Clock::now() - g_tLastSync < kSyncInterval || SyncResult() ? 1 : 0;
+  TRACE_ERROR("Result file write failed.");
   g_bWriteFailed = true;
   return 0;
 }
@@ -133,8 +157,9 @@ int LogClose() {
     LogOut("設定成功キャビネット数," + std::to_string(g_nSuccessCabinetCount));
     LogOut("エラーキャビネット数," + std::to_string(g_nErrorCabinetCount));
   }
-  if (!PlatClose(g_fpResult)) {
-    TRACE("Result file close failed.");
+  bool bSynced = SyncResult();
+  if (!PlatClose(g_fpResult) || !bSynced) {
+    TRACE_ERROR("Result file close failed.");
     g_bWriteFailed = true;
   }
   int nVerdict = 0;

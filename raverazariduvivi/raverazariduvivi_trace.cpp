@@ -29,6 +29,12 @@ void TraceLog(const char* pszFunc, const char* pszFile, int nLine,
   WriteTraceLine(pszFunc, pszFile, nLine, strMsg);
 }
 
+void TraceLogError(const char* pszFunc, const char* pszFile, int nLine,
+                   const std::string& strMsg) {
+  if (g_bTraceLog != 1 || strMsg.empty()) return;
+  WriteTraceLine(pszFunc, pszFile, nLine, strMsg + " " + PlatLastError());
+}
+
 void TraceLogValue(const char* pszFunc, const char* pszFile, int nLine,
                    const std::string& strName, const std::string& strValue) {
   if (g_bTraceLog != 1 || strName.empty()) return;
@@ -46,7 +52,7 @@ std::string TraceFileName(const char* pszFile) {
   std::string strPath = pszFile;
   size_t nName = 0;
   for (size_t nPos = 0; nPos < strPath.size();) {
-    size_t nLen = MbCharLen(strPath, nPos);
+    size_t nLen = PlatCharLen(strPath, nPos);
     if (nLen == 1 && (strPath[nPos] == '\\' || strPath[nPos] == '/'))
       nName = nPos + 1;
     nPos += nLen;

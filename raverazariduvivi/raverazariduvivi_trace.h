@@ -24,6 +24,11 @@ void TraceLogValue(const char* pszFunc, const char* pszFile, int nLine,
 void TraceLogInt(const char* pszFunc, const char* pszFile, int nLine,
                  const std::string& strName, int nValue);
 
+// Writes strMsg and the platform's last failed system call (PlatLastError),
+// for the line right after a call has failed.
+void TraceLogError(const char* pszFunc, const char* pszFile, int nLine,
+                   const std::string& strMsg);
+
 // Returns the last component of a source path (after the last "\" or "/").
 std::string TraceFileName(const char* pszFile);
 
@@ -36,6 +41,9 @@ std::string TraceFileName(const char* pszFile);
   (g_bTraceLog == 1                                                   \
        ? TraceLogValue(__func__, __FILE__, __LINE__, (name), (value)) \
        : void())
+#define TRACE_ERROR(msg)                                                 \
+  (g_bTraceLog == 1 ? TraceLogError(__func__, __FILE__, __LINE__, (msg)) \
+                    : void())
 #define TRACE_INT(name, value)                                      \
   (g_bTraceLog == 1                                                 \
        ? TraceLogInt(__func__, __FILE__, __LINE__, (name), (value)) \

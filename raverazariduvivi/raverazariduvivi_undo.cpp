@@ -44,7 +44,7 @@ int LoadUndo(const std::string& strTimestamp,
   std::string strDir, strData;
   std::vector<BackupRun> vRuns;
   if (!GetUsableCurrentDirectory(strDir) ||
-      MyReadFile(JoinPath(strDir, strFileName), strData) != kPlatReadOk ||
+      MyReadFile(JoinPath(strDir, strFileName), strData, true) != kPlatReadOk ||
       ParseBackupFile(strData, vRuns) < 0)
     return -1;
   vEntries.clear();

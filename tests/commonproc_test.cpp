@@ -18,8 +18,8 @@ namespace {
 const size_t npos = std::string::npos;
 
 TEST(MbcsTest, CharacterRules) {
-  EXPECT_EQ(MbCharLen("aソ", 1), 2u);
-  EXPECT_EQ(MbCharLen("a\x83", 1), 1u);  // a lead byte at the end
+  EXPECT_EQ(PlatCharLen("aソ", 1), 2u);
+  EXPECT_EQ(PlatCharLen("a\x83", 1), 1u);  // a lead byte at the end
   EXPECT_EQ(MbPrevChar("aソ\\", 3), 1u);
   EXPECT_EQ(MbPrevChar("a", 0), 0u);
   EXPECT_EQ(MbFind("ソ\\", "\\"), 2u);
@@ -87,7 +87,7 @@ bool ReferenceFind(const std::string& strList, const std::string& strName,
   if (strList.empty() || strName.empty()) return false;
   std::string strHay = "," + (bMatchCase ? strList : MbLower(strList));
   std::string strNeedle = "," + (bMatchCase ? strName : MbLower(strName)) + ",";
-  for (size_t nPos = 0; nPos < strHay.size(); nPos += MbCharLen(strHay, nPos))
+  for (size_t nPos = 0; nPos < strHay.size(); nPos += PlatCharLen(strHay, nPos))
     if (strHay.compare(nPos, strNeedle.size(), strNeedle) == 0) return true;
   return false;
 }

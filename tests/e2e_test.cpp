@@ -33,7 +33,8 @@
 //   == expect PATH         the expected bytes of PATH after the run
 //                          ("<missing>": PATH must not exist; "<any>":
 //                          PATH may be anything, or nothing)
-//   == trace               a trace log must be written (else none may be)
+//   == trace               a trace log must be written (else none may be),
+//                          holding each line of the block ({DATA} filled)
 //   == include NAME        reads the directives of another golden file
 //   == first A B ...       a run of the tool before the case's own, in a
 //                          second of its own (repeatable, in order); the
@@ -103,6 +104,7 @@ struct Case {
   std::string strFileSizeLimit;
   std::map<std::string, std::string> mExpect;
   bool bTrace = false;
+  std::string strTrace;
   std::vector<std::vector<std::string>> vFirstRuns;
   std::map<std::string, std::string> mThenFiles;
   std::vector<Append> vThenAppends;
@@ -164,7 +166,7 @@ void Apply(Case& c, const std::string& strDirective,
   if (strVerb == "console") c.strConsole = strBlock;
   if (strVerb == "result") c.strResult = strBlock, c.bResult = true;
   if (strVerb == "expect") c.mExpect[strArg] = strBlock;
-  if (strVerb == "trace") c.bTrace = true;
+  if (strVerb == "trace") c.bTrace = true, c.strTrace = strBlock;
   if (strVerb == "include") ParseInto(c, GoldenFile(strArg));
   ApplySetUp(c, vWords);
 }
@@ -461,10 +463,14 @@ void CheckRun(const Case& c, const ScratchDir& dir, int nExit,
     ExpectSame(MaskTimes(strResult), strWant, "the result file");
   }
   if (!strStamp.empty()) {
-    EXPECT_EQ(
-        TestReadEntry(dir.Path("cwd/tracelog" + strStamp + ".txt")).chKind ==
-            'f',
-        c.bTrace);
+    TestEntry trace =
+        TestReadEntry(dir.Path("cwd/tracelog" + strStamp + ".txt"));
+    EXPECT_EQ(trace.chKind == 'f', c.bTrace);
+    std::istringstream lines(c.strTrace);
+    for (std::string strLine; std::getline(lines, strLine);)
+      EXPECT_NE(trace.strData.find(Bytes(strLine, dir.Path("data"))),
+                std::string::npos)
+          << "the trace lacks: " << strLine;
   }
 }
 

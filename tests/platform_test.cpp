@@ -84,6 +84,10 @@ TEST(PlatformFiles, KindsAndBinaryReads) {
       {dir.Path("d.ini"), kPlatDir, -1},
       {dir.Path("none.ini"), kPlatMissing, 0},
       {dir.Path("none/x.ini"), kPlatMissing, 0},
+      {dir.Path("f.ini/x.ini"), kPlatMissing, 0},
+      // A name the system cannot take (over NAME_MAX, over MAX_PATH) is no
+      // missing file but a query that failed.
+      {dir.Path(std::string(300, 'n')), kPlatQueryFailed, -1},
   };
   for (const auto& row : aCases) {
     SCOPED_TRACE(row.strPath);
@@ -92,6 +96,23 @@ TEST(PlatformFiles, KindsAndBinaryReads) {
     EXPECT_EQ(PlatReadFile(row.strPath, strData), row.nRead);
     EXPECT_EQ(strData, row.nRead == 1 ? strBytes : "untouched");
   }
+}
+
+// A failure keeps the call, the path and the system's own code and text.
+TEST(PlatformFiles, FailureNamesCallPathAndSystemText) {
+  ScratchDir dir;
+  std::string strLong = dir.Path(std::string(300, 'n'));
+  ASSERT_EQ(PlatGetFileKind(strLong), kPlatQueryFailed);
+  std::string strError = PlatLastError();
+  EXPECT_NE(strError.find("(" + strLong + "): "), std::string::npos)
+      << strError;
+  const char* pszWant = IsWindows() ? "error 206, " : "errno 36, ";
+  EXPECT_NE(strError.find(pszWant), std::string::npos) << strError;
+  EXPECT_GT(strError.size(), strError.find(pszWant) + 12) << "no system text";
+  std::string strData;
+  ASSERT_EQ(PlatReadFile(dir.Path("none"), strData), kPlatReadMissing);
+  EXPECT_EQ(PlatLastError().find(IsWindows() ? "CreateFileA(" : "open("), 0u)
+      << PlatLastError();
 }
 
 TEST(PlatformFiles, TwoAppendersLandAtTheEnd) {
@@ -526,7 +547,7 @@ TEST(PlatformProcess, ConsoleConvertsCharacterByCharacter) {
        "B",
        "A?B"},
       {"あ\x85\x40い", u8"あ?い"},
-      {"\x81\n", "?\n"},
+      {"\x81\n", "?"},  // a lead byte takes the byte after it, whatever it is
       {"x\x82", "x?"},
   };
   for (const auto& row : aCases) {

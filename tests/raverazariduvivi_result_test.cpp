@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "commonproc.h"
 #include "platform/platform.h"
@@ -75,16 +77,19 @@ TEST_F(ResultFile, EveryHeaderLineMustBeWritten) {
     EXPECT_TRUE(ResultWriteFailed());
     EXPECT_FALSE(TestIsOpen(File()));
   }
+  PlatSetFault(kFaultSync, "txt", 0, 1);  // the header must reach the disk
+  EXPECT_EQ(Open(), -2);
   PlatResetFaults(false);
   EXPECT_EQ(Open(), 1);
   EXPECT_FALSE(ResultWriteFailed());
   LogClose();
 }
 
-// A record that cannot be written, or a close that fails, is remembered,
-// and the cabinet in hand counts as an error even when its change worked.
+// A record that cannot be written, or a last flush or close that fails, is
+// remembered, and the cabinet in hand counts as an error even when its
+// change worked.
 TEST_F(ResultFile, FailedWritesAreRememberedAndCountTheCabinetAsFailed) {
-  for (int nCall : {kFaultWrite, kFaultClose}) {
+  for (int nCall : {kFaultWrite, kFaultClose, kFaultSync}) {
     g_nTargetCabinetCount = g_nSuccessCabinetCount = g_nErrorCabinetCount = 0;
     ASSERT_EQ(Open(), 1);
     EXPECT_EQ(LogOut("ADD,OK,W,taro,L/C,"), 1);
@@ -98,6 +103,17 @@ TEST_F(ResultFile, FailedWritesAreRememberedAndCountTheCabinetAsFailed) {
     EXPECT_FALSE(TestIsOpen(File()));
     EXPECT_EQ(g_nSuccessCabinetCount, nCall == kFaultWrite ? 1 : 2);
   }
+}
+
+// A record written a second after the last flush is flushed with it.
+TEST_F(ResultFile, RecordsReachTheDiskOnceASecond) {
+  ASSERT_EQ(Open(), 1);
+  PlatSetFault(kFaultSync, "txt", 0, 1);
+  EXPECT_EQ(LogOut("ADD,OK,W,taro,L/C,"), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(LogOut("ADD,OK,R,taro,L/C,"), 0);
+  EXPECT_TRUE(ResultWriteFailed());
+  LogClose();
 }
 
 // The current directory may be 259 bytes long, not one more.

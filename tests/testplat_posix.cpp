@@ -65,8 +65,8 @@ std::string RegistryFile() {
 // backslash is part of its character and stays as it is.
 std::string RegQuote(const std::string& str) {
   std::string strOut = "\"";
-  for (size_t nPos = 0; nPos < str.size(); nPos += MbCharLen(str, nPos)) {
-    size_t nLen = MbCharLen(str, nPos);
+  for (size_t nPos = 0; nPos < str.size(); nPos += PlatCharLen(str, nPos)) {
+    size_t nLen = PlatCharLen(str, nPos);
     if (nLen == 1 && (str[nPos] == '\\' || str[nPos] == '"')) strOut += '\\';
     strOut += str.substr(nPos, nLen);
   }

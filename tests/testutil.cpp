@@ -11,7 +11,7 @@ namespace {
 // Returns the position of the last path separator, skipping trail bytes.
 size_t LastSeparator(const std::string& strPath) {
   size_t nLast = std::string::npos;
-  for (size_t nPos = 0; nPos < strPath.size(); nPos += MbCharLen(strPath, nPos))
+  for (size_t nPos = 0; nPos < strPath.size(); nPos += PlatCharLen(strPath, nPos))
     if (strPath[nPos] == PlatPathSeparator()) nLast = nPos;
   return nLast;
 }

@@ -8,6 +8,7 @@
 #include "commonproc_mbcs.h"
 #include "iniaccess.h"
 #include "listgen.h"
+#include "platform/platform.h"
 #include "testutil.h"
 
 namespace {
@@ -102,7 +103,7 @@ int ReferenceTidy(const std::string& strIn, std::string& strOut) {
     std::string strNeedle = "," + strItem + ",";
     bool bHave = false;
     for (size_t nPos = 0; nPos < strHay.size() && !bHave;
-         nPos += MbCharLen(strHay, nPos))
+         nPos += PlatCharLen(strHay, nPos))
       bHave = strHay.compare(nPos, strNeedle.size(), strNeedle) == 0;
     if (!bHave) strOut += strItem + ",";
   }

@@ -2,8 +2,7 @@
 //
 // The state is process-wide and unguarded: the tool and its tests run on one
 // thread.
-#include "fault.h"
-
+#include "platform_internal.h"
 #include "platform_test_helper.h"
 
 namespace {
@@ -46,6 +45,7 @@ bool PlatFaultHit(int nCall, const std::string& strPath) {
     return false;
   }
   --fault.nTimes;
+  PlatRecordError("fault", strPath, "injected by a test");
   return true;
 }
 

@@ -10,19 +10,27 @@
 // A backend converts to and from the system's own charset at this boundary.
 //
 // Every call that can fail is checked by the backend and reported through
-// the result; backends never throw and never print. Tests make chosen calls
-// fail through platform_test_helper.h, which the core never includes.
+// the result; backends never throw and never print. Every system call of a
+// backend goes through one wrapper that keeps, on failure, the call, the
+// path and the system's error code and text (PlatLastError). Only "no such
+// file" and "no such folder" mean absent; any other failure is a failure.
+// Tests make chosen calls fail through platform_test_helper.h, in a build
+// of the platform that only the tests link.
 //
-// Result codes used below:
-//   kPlatMissing 0   nothing exists at the path
-//   kPlatFile    1   a file (anything that is not a directory)
-//   kPlatDir     2   a directory
+// Result codes of PlatGetFileKind:
+//   kPlatQueryFailed -1  the system could not tell (no right to look, a path
+//                        it cannot name, an I/O error): see PlatLastError
+//   kPlatMissing      0  nothing exists at the path
+//   kPlatFile         1  a file (anything that is not a directory)
+//   kPlatDir          2  a directory
 #pragma once
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+constexpr int kPlatQueryFailed = -1;
 constexpr int kPlatMissing = 0;
 constexpr int kPlatFile = 1;
 constexpr int kPlatDir = 2;
@@ -33,10 +41,18 @@ constexpr int kPlatDir = 2;
 // elsewhere.
 char PlatPathSeparator();
 
+// ---- Errors -------------------------------------------------------------
+
+// Returns the last failed system call: its name, the path and the system's
+// own error code and text, e.g. "open(/srv/Lib1/Folder.ini): errno 13,
+// Permission denied". Empty before the first failure.
+std::string PlatLastError();
+
 // ---- File system ------------------------------------------------------
 
-// Returns kPlatMissing, kPlatFile or kPlatDir for the path (links are
-// followed).
+// Returns kPlatFile or kPlatDir for the path (links are followed),
+// kPlatMissing only when the path or a folder on it does not exist, and
+// kPlatQueryFailed for any other failure of the query.
 int PlatGetFileKind(const std::string& strPath);
 
 // Returns true iff a regular file stands at the path itself: not a link (or
@@ -55,6 +71,13 @@ constexpr int kPlatReadBusy = -2;    // another process holds the file open
 // link is followed; the open never blocks, so a FIFO or a device where the
 // file should be is kPlatReadFailed at once.
 int PlatReadFile(const std::string& strPath, std::string& strData);
+
+// Reads like PlatReadFile, but never through a link, and only a file of the
+// running account's own that no one else may write (POSIX: its owner is the
+// effective user, with no write bit for group or others; Windows: its owner
+// is the user or the Administrators group, and no other account or group
+// may write it); any other file is kPlatReadFailed.
+int PlatReadOwnFile(const std::string& strPath, std::string& strData);
 
 // An open file for writing; opaque to the core.
 struct PlatFile;
@@ -77,8 +100,10 @@ using PlatFileHandle = std::unique_ptr<PlatFile, PlatFileCloser>;
 PlatFileHandle PlatCreateFile(const std::string& strPath);
 
 // Opens a regular file for appending, creating it when missing. A link, a
-// FIFO, a folder or a device at the path is refused without blocking.
-// An empty handle on failure.
+// FIFO, a folder or a device at the path is refused without blocking, and
+// so is a file that the running account does not own or that others may
+// write (see PlatReadOwnFile): anyone may plant a file in a shared current
+// folder. An empty handle on failure.
 PlatFileHandle PlatOpenAppend(const std::string& strPath);
 
 // Writes all bytes to an open file. Returns true iff every byte was written.
@@ -113,6 +138,10 @@ constexpr int kPlatNotRegular = -2;     // src or dst is no regular file (a
 // descriptor, never by path). When the caller has flushed src's data
 // (PlatSync), dst holds either its old or its new content after a crash.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst);
+
+// Flushes the entries of the folder that holds strPath (the files created,
+// renamed or removed in it) to the disk itself. Returns true on success.
+bool PlatSyncFolderOf(const std::string& strPath);
 
 // Reads the file's size and last modification time (a link is followed);
 // the time's unit is the system's, good only for telling a change. Returns
@@ -195,6 +224,11 @@ bool PlatConsoleIsTerminal();
 
 // Returns true iff the byte is a lead byte of a double-byte character.
 bool PlatIsLeadByte(unsigned char chByte);
+
+// Returns the length of the character at nPos of str (nPos < size): 2 for a
+// lead byte with a byte after it, else 1. The one rule of a CP932 character
+// for every unit.
+size_t PlatCharLen(std::string_view str, size_t nPos);
 
 // Lower-cases one character: a single byte, or lead << 8 | trail for a
 // double-byte character. Returns the character unchanged when it has no

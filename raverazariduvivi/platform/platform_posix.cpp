@@ -5,6 +5,9 @@
 // each path is converted from CP932 to UTF-8 right before the system call,
 // and the current directory from UTF-8 back to CP932. A path that does not
 // convert is used with its raw bytes.
+//
+// Every system call goes through Sys, which keeps a failure with the call's
+// name, the path and errno for PlatLastError.
 #include <fcntl.h>
 #include <grp.h>
 #include <iconv.h>
@@ -20,20 +23,22 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "fault.h"
 #include "platform.h"
+#include "platform_internal.h"
 #include "platform_test_helper.h"
 #include "profile_reader.h"
 #include "registry_export.h"
 
 struct PlatFile {
   int nFd;
-  std::string strPath;  // as the caller gave it, for fault injection
+  std::string strPath;    // as the caller gave it, for the fault hooks
+  std::string strNative;  // as the system has it, for errors
 };
 
 namespace {
@@ -69,16 +74,6 @@ std::string ConvertOrKeep(iconv_t hConv, const std::string& strIn) {
   return Convert(hConv, strIn, strOut) ? strOut : strIn;
 }
 
-// Returns the length of the CP932 character at nPos: 2 for a lead byte
-// with its trail byte, else 1.
-size_t CharLenAt(const std::string& str, size_t nPos) {
-  if (!PlatIsLeadByte(static_cast<unsigned char>(str[nPos])) ||
-      nPos + 1 >= str.size())
-    return 1;
-  unsigned char chTrail = static_cast<unsigned char>(str[nPos + 1]);
-  return chTrail >= 0x40 && chTrail <= 0xFC && chTrail != 0x7F ? 2 : 1;
-}
-
 // Converts CP932 text one character at a time, so that a character the
 // target charset lacks becomes "?" and the rest still converts. Without a
 // converter the text stays as it is.
@@ -86,7 +81,7 @@ std::string ConvertEachChar(iconv_t hConv, const std::string& strIn) {
   if (hConv == kNoConv) return strIn;
   std::string strOut;
   for (size_t nPos = 0; nPos < strIn.size();) {
-    size_t nLen = CharLenAt(strIn, nPos);
+    size_t nLen = PlatCharLen(strIn, nPos);
     std::string strChar;
     strOut += Convert(hConv, strIn.substr(nPos, nLen), strChar) ? strChar : "?";
     nPos += nLen;
@@ -120,6 +115,33 @@ std::string PathFromNative(const std::string& strNative) {
   return ConvertOrKeep(hConv, strNative);
 }
 
+// Keeps errno's failure of pszCall on strNative for PlatLastError, with the
+// path in CP932 like every other text of the tool; errno stays as it was.
+void PosixError(const char* pszCall, const std::string& strNative) {
+  int nErr = errno;
+  PlatRecordError(pszCall, PathFromNative(strNative),
+                  "errno " + std::to_string(nErr) + ", " + std::strerror(nErr));
+  errno = nErr;
+}
+
+// The one wrapper of every system call of this backend: passes the call's
+// result on and keeps a failure (a negative result) for PlatLastError.
+template <typename Result>
+Result Sys(const char* pszCall, const std::string& strNative, Result nResult) {
+  if (nResult < 0) PosixError(pszCall, strNative);
+  return nResult;
+}
+
+// Keeps a failure that is no system error, such as a file of the wrong kind.
+void KindError(const char* pszCall, const std::string& strNative,
+               const char* pszWhy) {
+  PlatRecordError(pszCall, PathFromNative(strNative), pszWhy);
+}
+
+// Only these errors say that nothing stands at the path; every other
+// failure leaves it unknown.
+bool IsAbsent(int nErr) { return nErr == ENOENT || nErr == ENOTDIR; }
+
 // Flags for opening a file that must be regular: O_NONBLOCK keeps open from
 // waiting on a FIFO without a partner or on a device, and changes nothing for
 // a regular file; O_NOCTTY keeps a terminal from becoming ours.
@@ -131,50 +153,73 @@ int OpenNative(const std::string& strNative, int nFlags, mode_t nMode = 0) {
   do {
     nFd = open(strNative.c_str(), nFlags | O_CLOEXEC, nMode);
   } while (nFd < 0 && errno == EINTR);
-  return nFd;
+  return Sys("open", strNative, nFd);
 }
 
-// Tells whether the descriptor is a regular file; st gets its metadata.
-bool IsRegularFd(int nFd, struct stat& st) {
-  return fstat(nFd, &st) == 0 && S_ISREG(st.st_mode);
+// Tells whether the descriptor of strNative is a regular file; st gets its
+// metadata.
+bool IsRegularFd(int nFd, const std::string& strNative, struct stat& st) {
+  if (Sys("fstat", strNative, fstat(nFd, &st)) != 0) return false;
+  if (S_ISREG(st.st_mode)) return true;
+  KindError("fstat", strNative, "not a regular file");
+  return false;
 }
 
 // Closes a descriptor whose work has failed already or that was only read:
 // the answer no longer depends on close.
 void Discard(int nFd) { static_cast<void>(close(nFd)); }
 
+// Closes a descriptor whose close counts; true on success.
+bool CloseFd(int nFd, const std::string& strNative) {
+  return Sys("close", strNative, close(nFd)) == 0;
+}
+
 // Appends everything up to the end of the file to strOut.
-bool ReadToEnd(int nFd, std::string& strOut) {
+bool ReadToEnd(int nFd, const std::string& strNative, std::string& strOut) {
   char szBuf[65536];
   for (;;) {
     ssize_t nRead = read(nFd, szBuf, sizeof szBuf);
     if (nRead < 0 && errno == EINTR) continue;
-    if (nRead <= 0) return nRead == 0;
+    if (Sys("read", strNative, nRead) <= 0) return nRead == 0;
     strOut.append(szBuf, static_cast<size_t>(nRead));
   }
 }
 
-// Reads a whole regular file by its native path (a link is followed) and
-// gives PlatReadFile's code.
-int ReadNativeFile(const std::string& strNative, std::string& strData) {
-  int nFd = OpenNative(strNative, O_RDONLY | kNoWait);
-  if (nFd < 0)
-    return errno == ENOENT || errno == ENOTDIR ? kPlatReadMissing
-                                               : kPlatReadFailed;
+// Tells whether the file is the running account's own and no one else may
+// write it; a file planted in a shared folder is neither.
+bool IsOwnFile(const struct stat& st, const std::string& strNative) {
+  if (st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+    return true;
+  KindError("fstat", strNative,
+            "not the account's own, or others may write it");
+  return false;
+}
+
+// Reads a whole regular file by its native path and gives PlatReadFile's
+// code. With bOwn, a link is refused and so is a file IsOwnFile refuses;
+// otherwise a link is followed.
+int ReadNativeFile(const std::string& strNative, std::string& strData,
+                   bool bOwn = false) {
+  int nFd = OpenNative(strNative, O_RDONLY | kNoWait | (bOwn ? O_NOFOLLOW : 0));
+  if (nFd < 0) return IsAbsent(errno) ? kPlatReadMissing : kPlatReadFailed;
   struct stat st;
   std::string strRead;
-  bool bOk = IsRegularFd(nFd, st) && ReadToEnd(nFd, strRead);
-  if (close(nFd) != 0) bOk = false;
+  bool bOk = IsRegularFd(nFd, strNative, st) &&
+             (!bOwn || IsOwnFile(st, strNative)) &&
+             ReadToEnd(nFd, strNative, strRead);
+  if (!CloseFd(nFd, strNative)) bOk = false;
   if (!bOk) return kPlatReadFailed;
   strData.swap(strRead);
   return kPlatReadOk;
 }
 
-bool WriteAll(int nFd, const char* pData, size_t nLen) {
+bool WriteAll(int nFd, const std::string& strNative, const char* pData,
+              size_t nLen) {
   while (nLen > 0) {
     ssize_t nWritten = write(nFd, pData, nLen);
     if (nWritten < 0 && errno == EINTR) continue;
-    if (nWritten <= 0) return false;
+    if (nWritten == 0) KindError("write", strNative, "nothing written");
+    if (Sys("write", strNative, nWritten) <= 0) return false;
     pData += nWritten;
     nLen -= static_cast<size_t>(nWritten);
   }
@@ -183,17 +228,22 @@ bool WriteAll(int nFd, const char* pData, size_t nLen) {
 
 // Opens a regular file for writing. A link at the path is never followed
 // and anything but a regular file is refused without waiting: the result
-// file and the trace log go to a current folder that others may share.
+// file and the trace log go to a current folder that others may share. An
+// appended file must be the account's own (IsOwnFile); it is created with
+// no write bit for others, whatever the umask.
 PlatFileHandle OpenForWrite(const std::string& strPath, int nFlags) {
-  if (PlatFaultHit(kFaultCreate, strPath)) return nullptr;
+  if (PLAT_FAULT(kFaultCreate, strPath)) return nullptr;
+  std::string strNative = NativePath(strPath);
+  bool bAppend = (nFlags & O_APPEND) != 0;
   int nFd =
-      OpenNative(NativePath(strPath),
-                 O_WRONLY | O_CREAT | O_NOFOLLOW | kNoWait | nFlags, 0666);
+      OpenNative(strNative, O_WRONLY | O_CREAT | O_NOFOLLOW | kNoWait | nFlags,
+                 bAppend ? 0644 : 0666);
   if (nFd < 0) return nullptr;
   // What O_EXCL just created is a regular file.
   struct stat st;
-  if ((nFlags & O_EXCL) != 0 || IsRegularFd(nFd, st))
-    return PlatFileHandle(new PlatFile{nFd, strPath});
+  if ((nFlags & O_EXCL) != 0 || (IsRegularFd(nFd, strNative, st) &&
+                                 (!bAppend || IsOwnFile(st, strNative))))
+    return PlatFileHandle(new PlatFile{nFd, strPath, strNative});
   Discard(nFd);
   return nullptr;
 }
@@ -201,15 +251,20 @@ PlatFileHandle OpenForWrite(const std::string& strPath, int nFlags) {
 // Copies the open source of nSize bytes into the open destination; true iff
 // every byte arrived and is on the disk. A read that ends before nSize (a
 // sick disk) fails the copy rather than leaving the destination short.
-bool CopyBytes(int nSrc, int nDst, off_t nSize) {
+bool CopyBytes(int nSrc, const std::string& strNativeSrc, int nDst,
+               const std::string& strNativeDst, off_t nSize) {
   char szBuf[65536];
   off_t nCopied = 0;
   for (;;) {
     ssize_t nRead = read(nSrc, szBuf, sizeof szBuf);
     if (nRead < 0 && errno == EINTR) continue;
-    if (nRead < 0) return false;
-    if (nRead == 0) return nCopied == nSize && fsync(nDst) == 0;
-    if (!WriteAll(nDst, szBuf, static_cast<size_t>(nRead))) return false;
+    if (Sys("read", strNativeSrc, nRead) < 0) return false;
+    if (nRead == 0 && nCopied != nSize)
+      KindError("read", strNativeSrc, "ended before its size");
+    if (nRead == 0)
+      return nCopied == nSize && Sys("fsync", strNativeDst, fsync(nDst)) == 0;
+    if (!WriteAll(nDst, strNativeDst, szBuf, static_cast<size_t>(nRead)))
+      return false;
     nCopied += nRead;
   }
 }
@@ -222,9 +277,12 @@ int OpenCopyTarget(const std::string& strNativeDst, const struct stat& stSrc) {
                         stSrc.st_mode & 0777);
   if (nDst < 0) return -1;
   struct stat st;
-  if (IsRegularFd(nDst, st) &&
-      (st.st_dev != stSrc.st_dev || st.st_ino != stSrc.st_ino) &&
-      ftruncate(nDst, 0) == 0)
+  bool bOk = IsRegularFd(nDst, strNativeDst, st);
+  if (bOk && st.st_dev == stSrc.st_dev && st.st_ino == stSrc.st_ino) {
+    KindError("open", strNativeDst, "the copy's own source");
+    bOk = false;
+  }
+  if (bOk && Sys("ftruncate", strNativeDst, ftruncate(nDst, 0)) == 0)
     return nDst;
   Discard(nDst);
   return -1;
@@ -240,7 +298,8 @@ bool SyncFolderOf(const std::string& strNative) {
   int nFd = OpenNative(strFolder, O_RDONLY | O_DIRECTORY);
   if (nFd < 0) return false;
   bool bOk = fsync(nFd) == 0 || errno == EINVAL;
-  return close(nFd) == 0 && bOk;
+  if (!bOk) PosixError("fsync", strFolder);
+  return CloseFd(nFd, strFolder) && bOk;
 }
 
 // The replace's answer to a side that cannot be opened: O_NOFOLLOW met a
@@ -253,9 +312,11 @@ int ReplaceOpenError(int nErr) {
 
 // Tells whether the just opened side of the replace is a regular file, st
 // getting its metadata; otherwise closes it and sets nResult.
-bool KeepRegularSide(int nFd, struct stat& st, int& nResult) {
-  bool bStat = fstat(nFd, &st) == 0;
+bool KeepRegularSide(int nFd, const std::string& strNative, struct stat& st,
+                     int& nResult) {
+  bool bStat = Sys("fstat", strNative, fstat(nFd, &st)) == 0;
   if (bStat && S_ISREG(st.st_mode)) return true;
+  if (bStat) KindError("fstat", strNative, "not a regular file");
   nResult = bStat ? kPlatNotRegular : kPlatReplaceFailed;
   Discard(nFd);
   return false;
@@ -270,7 +331,7 @@ int OpenReplaceSide(const std::string& strNative, struct stat& st,
     nResult = ReplaceOpenError(errno);
     return -1;
   }
-  return KeepRegularSide(nFd, st, nResult) ? nFd : -1;
+  return KeepRegularSide(nFd, strNative, st, nResult) ? nFd : -1;
 }
 
 // Opens the file that the replace takes the place of, the same way: nOld
@@ -280,17 +341,30 @@ int OpenOldSide(const std::string& strNativeDst, struct stat& st, int& nOld) {
   nOld = OpenNative(strNativeDst, O_RDONLY | O_NOFOLLOW | kNoWait);
   if (nOld < 0)
     return errno == ENOENT ? kPlatReplaced : ReplaceOpenError(errno);
-  if (!KeepRegularSide(nOld, st, nResult)) nOld = -1;
+  if (!KeepRegularSide(nOld, strNativeDst, st, nResult)) nOld = -1;
   return nResult;
 }
+
+// The two files of a replace, open: the new one and the old one it takes
+// the place of, each with its native path and metadata.
+struct Sides {
+  int nNew;
+  const std::string& strNew;
+  struct stat stNew;
+  int nOld;
+  const std::string& strOld;
+  const struct stat& stOld;
+};
 
 // Calls fnRead(pBuffer, nSize), a flistxattr or fgetxattr, with a buffer as
 // large as it asks for; again when the value grew in between. The extra byte
 // makes a grown value an ERANGE rather than a bare size query.
+// A failure is kept as pszCall's on strNative.
 template <typename ReadFn>
-bool ReadSized(ReadFn fnRead, std::string& strOut) {
+bool ReadSized(const char* pszCall, const std::string& strNative, ReadFn fnRead,
+               std::string& strOut) {
   for (;;) {
-    ssize_t nSize = fnRead(nullptr, 0);
+    ssize_t nSize = Sys(pszCall, strNative, fnRead(nullptr, 0));
     if (nSize < 0) return false;
     if (nSize == 0) {
       strOut.clear();
@@ -299,7 +373,7 @@ bool ReadSized(ReadFn fnRead, std::string& strOut) {
     std::string strBuf(static_cast<size_t>(nSize) + 1, '\0');
     nSize = fnRead(&strBuf[0], strBuf.size());
     if (nSize < 0 && errno == ERANGE) continue;
-    if (nSize < 0) return false;
+    if (Sys(pszCall, strNative, nSize) < 0) return false;
     strBuf.resize(static_cast<size_t>(nSize));
     strOut.swap(strBuf);
     return true;
@@ -308,10 +382,12 @@ bool ReadSized(ReadFn fnRead, std::string& strOut) {
 
 // Reads the names of a file's extended attributes; a file system without
 // them (ENOTSUP) has none.
-bool ListXattrs(int nFd, std::vector<std::string>& vNames) {
+bool ListXattrs(int nFd, const std::string& strNative,
+                std::vector<std::string>& vNames) {
   std::string strList;
-  if (!ReadSized([nFd](char* p, size_t n) { return flistxattr(nFd, p, n); },
-                 strList))
+  if (!ReadSized(
+          "flistxattr", strNative,
+          [nFd](char* p, size_t n) { return flistxattr(nFd, p, n); }, strList))
     return errno == ENOTSUP;
   for (size_t nPos = 0; nPos < strList.size();) {
     size_t nEnd = strList.find('\0', nPos);
@@ -323,16 +399,19 @@ bool ListXattrs(int nFd, std::vector<std::string>& vNames) {
 }
 
 // Copies one attribute; an attribute removed meanwhile counts as copied.
-bool CopyXattr(int nOld, int nNew, const std::string& strName) {
+bool CopyXattr(int nOld, const std::string& strNativeOld, int nNew,
+               const std::string& strNativeNew, const std::string& strName) {
   std::string strValue;
   if (!ReadSized(
+          "fgetxattr", strNativeOld,
           [nOld, &strName](char* p, size_t n) {
             return fgetxattr(nOld, strName.c_str(), p, n);
           },
           strValue))
     return errno == ENODATA;
-  return fsetxattr(nNew, strName.c_str(), strValue.data(), strValue.size(),
-                   0) == 0;
+  return Sys("fsetxattr", strNativeNew,
+             fsetxattr(nNew, strName.c_str(), strValue.data(), strValue.size(),
+                       0)) == 0;
 }
 
 // Makes the new file's extended attributes exactly the old file's: each of
@@ -341,17 +420,22 @@ bool CopyXattr(int nOld, int nNew, const std::string& strName) {
 // system.posix_acl_*, so the ACL comes along; it is set after fchmod, so
 // that its mask is the group permission again. A refusal is kPlatRefused:
 // the caller's copy onto the old file keeps everything.
-int TakeOverXattrs(int nOld, int nNew, bool& bChanged) {
+int TakeOverXattrs(const Sides& sides, bool& bChanged) {
   std::vector<std::string> vOld;
   std::vector<std::string> vNew;
-  if (!ListXattrs(nOld, vOld) || !ListXattrs(nNew, vNew)) return kPlatRefused;
+  if (!ListXattrs(sides.nOld, sides.strOld, vOld) ||
+      !ListXattrs(sides.nNew, sides.strNew, vNew))
+    return kPlatRefused;
   bChanged = !vOld.empty() || !vNew.empty();
   for (const std::string& strName : vOld)
-    if (!CopyXattr(nOld, nNew, strName)) return kPlatRefused;
+    if (!CopyXattr(sides.nOld, sides.strOld, sides.nNew, sides.strNew, strName))
+      return kPlatRefused;
   for (const std::string& strName : vNew)
     if (std::find(vOld.begin(), vOld.end(), strName) == vOld.end() &&
-        fremovexattr(nNew, strName.c_str()) != 0 && errno != ENODATA)
+        fremovexattr(sides.nNew, strName.c_str()) != 0 && errno != ENODATA) {
+      PosixError("fremovexattr", sides.strNew);
       return kPlatRefused;
+    }
   return kPlatReplaced;
 }
 
@@ -361,13 +445,16 @@ int TakeOverXattrs(int nOld, int nNew, bool& bChanged) {
 // The mode is set only when it differs or the owner changed (which may
 // clear set-ID bits): a change of the inode would cost its own journal
 // commit at the flush before the rename.
-int TakeOverOwnerAndMode(int nNew, const struct stat& stNew,
-                         const struct stat& stOld) {
+int TakeOverOwnerAndMode(const Sides& sides) {
+  const struct stat& stNew = sides.stNew;
+  const struct stat& stOld = sides.stOld;
   bool bOwner = stNew.st_uid != stOld.st_uid || stNew.st_gid != stOld.st_gid;
-  if (bOwner && fchown(nNew, stOld.st_uid, stOld.st_gid) != 0)
+  if (bOwner && Sys("fchown", sides.strNew,
+                    fchown(sides.nNew, stOld.st_uid, stOld.st_gid)) != 0)
     return errno == EPERM ? kPlatRefused : kPlatReplaceFailed;
   bool bMode = (stNew.st_mode & 07777) != (stOld.st_mode & 07777);
-  if ((bOwner || bMode) && fchmod(nNew, stOld.st_mode & 07777) != 0)
+  if ((bOwner || bMode) && Sys("fchmod", sides.strNew,
+                               fchmod(sides.nNew, stOld.st_mode & 07777)) != 0)
     return kPlatReplaceFailed;
   return kPlatReplaced;
 }
@@ -376,11 +463,14 @@ int TakeOverOwnerAndMode(int nNew, const struct stat& stNew,
 // Setting an ACL can change the group bits, and the system silently drops
 // the set-group-ID bit for a caller outside the group: then the copy onto
 // the old file has to keep them (kPlatRefused).
-int CheckOwnerAndMode(int nNew, const struct stat& stOld) {
+int CheckOwnerAndMode(const Sides& sides) {
   struct stat st;
-  if (fstat(nNew, &st) != 0) return kPlatReplaceFailed;
+  const struct stat& stOld = sides.stOld;
+  if (Sys("fstat", sides.strNew, fstat(sides.nNew, &st)) != 0)
+    return kPlatReplaceFailed;
   bool bSame = st.st_uid == stOld.st_uid && st.st_gid == stOld.st_gid &&
                (st.st_mode & 07777) == (stOld.st_mode & 07777);
+  if (!bSame) KindError("fchmod", sides.strNew, "owner or mode not kept");
   return bSame ? kPlatReplaced : kPlatRefused;
 }
 
@@ -388,16 +478,16 @@ int CheckOwnerAndMode(int nNew, const struct stat& stOld) {
 // lose: owner, group, mode, ACL, extended attributes, all by descriptor.
 // When none of them had to be set, the new file's own are already right
 // and bChanged stays clear.
-int TakeOverMetadata(int nNew, const struct stat& stNew, int nOld,
-                     const struct stat& stOld, bool& bChanged) {
-  int nResult = TakeOverOwnerAndMode(nNew, stNew, stOld);
+int TakeOverMetadata(const Sides& sides, bool& bChanged) {
+  int nResult = TakeOverOwnerAndMode(sides);
   bool bXattrs = false;
-  if (nResult == kPlatReplaced) nResult = TakeOverXattrs(nOld, nNew, bXattrs);
+  if (nResult == kPlatReplaced) nResult = TakeOverXattrs(sides, bXattrs);
+  const struct stat& stNew = sides.stNew;
+  const struct stat& stOld = sides.stOld;
   bool bSame = stNew.st_uid == stOld.st_uid && stNew.st_gid == stOld.st_gid &&
                (stNew.st_mode & 07777) == (stOld.st_mode & 07777);
   bChanged = bXattrs || !bSame;
-  if (nResult == kPlatReplaced && bChanged)
-    nResult = CheckOwnerAndMode(nNew, stOld);
+  if (nResult == kPlatReplaced && bChanged) nResult = CheckOwnerAndMode(sides);
   return nResult;
 }
 
@@ -405,27 +495,33 @@ int TakeOverMetadata(int nNew, const struct stat& stNew, int nOld,
 // (a planted hard link would keep the new content reachable elsewhere), the
 // metadata of the old file when there is one (nOld, else -1). The caller
 // flushed the data; metadata set here is flushed here.
-int PrepareReplacement(const std::string& strNativeSrc, int nOld,
+int PrepareReplacement(const std::string& strNativeSrc,
+                       const std::string& strNativeDst, int nOld,
                        const struct stat& stOld) {
-  struct stat stNew;
+  Sides sides{-1, strNativeSrc, {}, nOld, strNativeDst, stOld};
   int nResult = kPlatReplaced;
-  int nNew = OpenReplaceSide(strNativeSrc, stNew, nResult);
-  if (nNew < 0) return nResult;
-  if (stNew.st_nlink != 1) nResult = kPlatNotRegular;
+  sides.nNew = OpenReplaceSide(strNativeSrc, sides.stNew, nResult);
+  if (sides.nNew < 0) return nResult;
+  if (sides.stNew.st_nlink != 1) {
+    KindError("open", strNativeSrc, "has another name (a hard link)");
+    nResult = kPlatNotRegular;
+  }
   bool bChanged = false;
   if (nResult == kPlatReplaced && nOld >= 0)
-    nResult = TakeOverMetadata(nNew, stNew, nOld, stOld, bChanged);
-  if (nResult == kPlatReplaced && bChanged && fsync(nNew) != 0)
+    nResult = TakeOverMetadata(sides, bChanged);
+  if (nResult == kPlatReplaced && bChanged &&
+      Sys("fsync", strNativeSrc, fsync(sides.nNew)) != 0)
     nResult = kPlatReplaceFailed;
-  if (close(nNew) != 0 && nResult == kPlatReplaced)
+  if (!CloseFd(sides.nNew, strNativeSrc) && nResult == kPlatReplaced)
     nResult = kPlatReplaceFailed;
   return nResult;
 }
 
-// rename's refusals that a copy onto the old file may still get past.
+// rename's refusals that a copy onto the old file may still get past. EBUSY
+// is none of them: the file is in use for a moment, and the caller's retry
+// of the atomic replace is the safe answer, not a copy over the live file.
 bool IsRefusal(int nErr) {
-  return nErr == EXDEV || nErr == EBUSY || nErr == EISDIR || nErr == EPERM ||
-         nErr == EACCES;
+  return nErr == EXDEV || nErr == EISDIR || nErr == EPERM || nErr == EACCES;
 }
 
 bool IsAdminGroup(gid_t nGid) {
@@ -465,21 +561,30 @@ char PlatPathSeparator() { return '/'; }
 
 int PlatGetFileKind(const std::string& strPath) {
   struct stat st;
-  if (stat(NativePath(strPath).c_str(), &st) != 0) return kPlatMissing;
+  std::string strNative = NativePath(strPath);
+  if (Sys("stat", strNative, stat(strNative.c_str(), &st)) != 0)
+    return IsAbsent(errno) ? kPlatMissing : kPlatQueryFailed;
   return S_ISDIR(st.st_mode) ? kPlatDir : kPlatFile;
 }
 
 bool PlatIsRegularFile(const std::string& strPath) {
   struct stat st;
-  return lstat(NativePath(strPath).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  std::string strNative = NativePath(strPath);
+  return Sys("lstat", strNative, lstat(strNative.c_str(), &st)) == 0 &&
+         S_ISREG(st.st_mode);
 }
 
 // POSIX has no share modes, so a read is never busy; kFaultBusy lets the
 // tests reach the caller's retries all the same.
 int PlatReadFile(const std::string& strPath, std::string& strData) {
-  if (PlatFaultHit(kFaultRead, strPath)) return kPlatReadFailed;
-  if (PlatFaultHit(kFaultBusy, strPath)) return kPlatReadBusy;
+  if (PLAT_FAULT(kFaultRead, strPath)) return kPlatReadFailed;
+  if (PLAT_FAULT(kFaultBusy, strPath)) return kPlatReadBusy;
   return ReadNativeFile(NativePath(strPath), strData);
+}
+
+int PlatReadOwnFile(const std::string& strPath, std::string& strData) {
+  if (PLAT_FAULT(kFaultRead, strPath)) return kPlatReadFailed;
+  return ReadNativeFile(NativePath(strPath), strData, true);
 }
 
 // O_EXCL fails on anything at the path, a dangling link included.
@@ -492,21 +597,21 @@ PlatFileHandle PlatOpenAppend(const std::string& strPath) {
 }
 
 bool PlatWrite(PlatFile* pFile, const std::string& strData) {
-  if (PlatFaultHit(kFaultWrite, pFile->strPath)) return false;
-  return WriteAll(pFile->nFd, strData.data(), strData.size());
+  if (PLAT_FAULT(kFaultWrite, pFile->strPath)) return false;
+  return WriteAll(pFile->nFd, pFile->strNative, strData.data(), strData.size());
 }
 
 bool PlatSync(PlatFile* pFile) {
-  if (PlatFaultHit(kFaultSync, pFile->strPath)) return false;
-  return fsync(pFile->nFd) == 0;
+  if (PLAT_FAULT(kFaultSync, pFile->strPath)) return false;
+  return Sys("fsync", pFile->strNative, fsync(pFile->nFd)) == 0;
 }
 
 // Nothing is buffered above the descriptor, so closing is the whole flush.
 // A close that fails is not retried: on Linux the descriptor is gone anyway.
 bool PlatClose(PlatFileHandle& pFile) {
   std::unique_ptr<PlatFile> pOpen(pFile.release());
-  bool bFault = PlatFaultHit(kFaultClose, pOpen->strPath);
-  return close(pOpen->nFd) == 0 && !bFault;
+  bool bFault = PLAT_FAULT(kFaultClose, pOpen->strPath);
+  return CloseFd(pOpen->nFd, pOpen->strNative) && !bFault;
 }
 
 // Reached only on paths that have already failed, or that have no use for
@@ -517,26 +622,31 @@ void PlatFileCloser::operator()(PlatFile* pFile) const {
 }
 
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst) {
-  if (PlatFaultHit(kFaultCopy, strDst)) return false;
-  int nSrc = OpenNative(NativePath(strSrc), O_RDONLY | O_NOFOLLOW | kNoWait);
+  if (PLAT_FAULT(kFaultCopy, strDst)) return false;
+  std::string strNativeSrc = NativePath(strSrc);
+  std::string strNativeDst = NativePath(strDst);
+  int nSrc = OpenNative(strNativeSrc, O_RDONLY | O_NOFOLLOW | kNoWait);
   if (nSrc < 0) return false;
   struct stat st;
-  int nDst =
-      IsRegularFd(nSrc, st) ? OpenCopyTarget(NativePath(strDst), st) : -1;
-  bool bOk = nDst >= 0 && CopyBytes(nSrc, nDst, st.st_size);
-  if (nDst >= 0 && close(nDst) != 0) bOk = false;
-  if (close(nSrc) != 0) bOk = false;
+  int nDst = IsRegularFd(nSrc, strNativeSrc, st)
+                 ? OpenCopyTarget(strNativeDst, st)
+                 : -1;
+  bool bOk = nDst >= 0 &&
+             CopyBytes(nSrc, strNativeSrc, nDst, strNativeDst, st.st_size);
+  if (nDst >= 0 && !CloseFd(nDst, strNativeDst)) bOk = false;
+  if (!CloseFd(nSrc, strNativeSrc)) bOk = false;
   return bOk;
 }
 
 bool PlatDeleteFile(const std::string& strPath) {
-  if (PlatFaultHit(kFaultDelete, strPath)) return false;
-  return unlink(NativePath(strPath).c_str()) == 0;
+  if (PLAT_FAULT(kFaultDelete, strPath)) return false;
+  std::string strNative = NativePath(strPath);
+  return Sys("unlink", strNative, unlink(strNative.c_str())) == 0;
 }
 
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
-  if (PlatFaultHit(kFaultRefuse, strDst)) return kPlatRefused;
-  if (PlatFaultHit(kFaultReplace, strDst)) return kPlatReplaceFailed;
+  if (PLAT_FAULT(kFaultRefuse, strDst)) return kPlatRefused;
+  if (PLAT_FAULT(kFaultReplace, strDst)) return kPlatReplaceFailed;
   std::string strNativeSrc = NativePath(strSrc);
   std::string strNativeDst = NativePath(strDst);
   // A Folder.ini that is a link is never written through, not even by the
@@ -545,23 +655,32 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   int nOld = -1;
   int nResult = OpenOldSide(strNativeDst, stOld, nOld);
   if (nResult == kPlatReplaced)
-    nResult = PrepareReplacement(strNativeSrc, nOld, stOld);
+    nResult = PrepareReplacement(strNativeSrc, strNativeDst, nOld, stOld);
   if (nOld >= 0) Discard(nOld);
   if (nResult != kPlatReplaced) return nResult;
-  if (rename(strNativeSrc.c_str(), strNativeDst.c_str()) != 0)
+  if (Sys("rename", strNativeSrc,
+          rename(strNativeSrc.c_str(), strNativeDst.c_str())) != 0)
     return IsRefusal(errno) ? kPlatRefused : kPlatReplaceFailed;
   // The rename is done; a folder that cannot be synced may lose it in a crash.
   return SyncFolderOf(strNativeDst) ? kPlatReplaced : kPlatReplaceFailed;
 }
 
+bool PlatSyncFolderOf(const std::string& strPath) {
+  return SyncFolderOf(NativePath(strPath));
+}
+
 bool PlatMakeDirectory(const std::string& strPath) {
-  return mkdir(NativePath(strPath).c_str(), 0777) == 0;
+  std::string strNative = NativePath(strPath);
+  return Sys("mkdir", strNative, mkdir(strNative.c_str(), 0777)) == 0;
 }
 
 bool PlatGetCurrentDirectory(std::string& strDir) {
   std::vector<char> vBuf(4096);
   while (getcwd(vBuf.data(), vBuf.size()) == nullptr) {
-    if (errno != ERANGE) return false;
+    if (errno != ERANGE) {
+      PosixError("getcwd", "");
+      return false;
+    }
     vBuf.resize(vBuf.size() * 2);
   }
   strDir = PathFromNative(vBuf.data());
@@ -569,7 +688,7 @@ bool PlatGetCurrentDirectory(std::string& strDir) {
 }
 
 void PlatSleep(int nMilliseconds) {
-  if (!PlatSleepWaits() || nMilliseconds <= 0) return;
+  if (!PLAT_SLEEP_WAITS() || nMilliseconds <= 0) return;
   struct timespec tsLeft = {nMilliseconds / 1000,
                             (nMilliseconds % 1000) * 1000000L};
   while (nanosleep(&tsLeft, &tsLeft) != 0 && errno == EINTR) {
@@ -623,7 +742,8 @@ int PlatAcquireSingleInstance(const char* pszName) {
     nFd = OpenNative(strPath, nFlags | O_CREAT, 0644);
   if (nFd < 0) return 0;
   struct stat st;
-  if (IsRegularFd(nFd, st) && flock(nFd, LOCK_EX | LOCK_NB) == 0)
+  if (IsRegularFd(nFd, strPath, st) &&
+      Sys("flock", strPath, flock(nFd, LOCK_EX | LOCK_NB)) == 0)
     return 1;  // nFd stays open
   // No lock to be had here; the answer is 0 whatever close says.
   Discard(nFd);
@@ -634,10 +754,10 @@ int PlatAcquireSingleInstance(const char* pszName) {
 // may use sudo, counts as an administrator.
 int PlatIsAdministrator() {
   if (geteuid() == 0) return kPlatAdmin;
-  int nCount = getgroups(0, nullptr);
+  int nCount = Sys("getgroups", "", getgroups(0, nullptr));
   if (nCount < 0) return kPlatGroupsError;
   std::vector<gid_t> vGroups(static_cast<size_t>(nCount) + 1);
-  nCount = getgroups(nCount, vGroups.data());
+  nCount = Sys("getgroups", "", getgroups(nCount, vGroups.data()));
   if (nCount < 0) return kPlatGroupsError;
   vGroups[static_cast<size_t>(nCount)] = getegid();
   for (int nIndex = 0; nIndex <= nCount; ++nIndex)
@@ -694,7 +814,8 @@ unsigned PlatLowerChar(unsigned nChar) {
 bool PlatGetFileStamp(const std::string& strPath, long long& nSize,
                       long long& nTime) {
   struct stat st;
-  if (stat(NativePath(strPath).c_str(), &st) != 0) return false;
+  std::string strNative = NativePath(strPath);
+  if (Sys("stat", strNative, stat(strNative.c_str(), &st)) != 0) return false;
   nSize = static_cast<long long>(st.st_size);
   nTime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL +
           st.st_mtim.tv_nsec;

@@ -1,5 +1,9 @@
 // The Windows backend of the platform interface: the ANSI ("A") API, whose
 // strings are already in the system code page, CP932 on the target systems.
+//
+// Every system call goes through Win (or Nameable first, for a path), which
+// keeps a failure with the call's name, the path and the system's error code
+// and text for PlatLastError.
 #include <mbstring.h>
 #include <windows.h>
 
@@ -10,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "fault.h"
 #include "platform.h"
+#include "platform_internal.h"
 #include "platform_test_helper.h"
 
 struct PlatFile {
   HANDLE hFile;
-  std::string strPath;  // as the caller gave it, for fault injection
+  std::string strPath;  // as the caller gave it, for faults and errors
 };
 
 namespace {
@@ -29,17 +33,77 @@ const char kAppPathsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TenboEnvSet.exe";
 const DWORD kRegBufferSize = 260;
 
+// Keeps GetLastError()'s failure of pszCall on strPath for PlatLastError,
+// with the system's own text (in the ANSI code page, like every text of the
+// tool); the thread's last error stays as it was.
+void WindowsError(const char* pszCall, const std::string& strPath) {
+  DWORD dwError = GetLastError();
+  char szText[512];
+  DWORD dwLen =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, dwError, 0, szText, sizeof szText, nullptr);
+  std::string strText(szText, dwLen);
+  while (!strText.empty() && (strText.back() == '\n' || strText.back() == '\r'))
+    strText.pop_back();
+  PlatRecordError(pszCall, strPath,
+                  "error " + std::to_string(dwError) + ", " + strText);
+  SetLastError(dwError);
+}
+
+// The one wrapper of every system call of this backend: passes bOk on and
+// keeps a failure for PlatLastError.
+bool Win(const char* pszCall, const std::string& strPath, bool bOk) {
+  if (!bOk) WindowsError(pszCall, strPath);
+  return bOk;
+}
+
+// The ANSI calls convert a path into a buffer of MAX_PATH wide characters,
+// its NUL included. A longer path fails in ways that read like "no such
+// folder" (ERROR_PATH_NOT_FOUND), so it is refused first with the error
+// that says what it is, ERROR_FILENAME_EXCED_RANGE: a path the system
+// cannot name is a failure, never an absent file.
+bool Nameable(const char* pszCall, const std::string& strPath) {
+  int nWide = MultiByteToWideChar(CP_ACP, 0, strPath.c_str(), -1, nullptr, 0);
+  if (nWide > 0 && nWide <= MAX_PATH) return true;
+  SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  WindowsError(pszCall, strPath);
+  return false;
+}
+
+// Only these errors say that nothing stands at the path; every other
+// failure (access denied, a dropped network name, a file being deleted)
+// leaves it unknown.
+bool IsAbsent(DWORD dwError) {
+  return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
+}
+
+// CreateFileA through the wrapper; INVALID_HANDLE_VALUE on failure.
+HANDLE OpenPath(const std::string& strPath, DWORD dwAccess, DWORD dwDisposition,
+                DWORD dwFlags) {
+  if (!Nameable("CreateFileA", strPath)) return INVALID_HANDLE_VALUE;
+  HANDLE hFile = CreateFileA(strPath.c_str(), dwAccess, kShareAll, nullptr,
+                             dwDisposition, dwFlags, nullptr);
+  Win("CreateFileA", strPath, hFile != INVALID_HANDLE_VALUE);
+  return hFile;
+}
+
+// Closes a handle whose close counts; true on success.
+bool CloseChecked(HANDLE hFile, const std::string& strPath) {
+  return Win("CloseHandle", strPath, CloseHandle(hFile) != 0);
+}
+
 HANDLE OpenForRead(const std::string& strPath) {
-  return CreateFileA(strPath.c_str(), GENERIC_READ, kShareAll, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return OpenPath(strPath, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
 }
 
 // Reads what is left of the open file; true iff it reached the end.
-bool ReadToEnd(HANDLE hFile, std::string& strData) {
+bool ReadToEnd(HANDLE hFile, const std::string& strPath, std::string& strData) {
   char szBuf[65536];
   for (;;) {
     DWORD dwRead = 0;
-    if (!ReadFile(hFile, szBuf, sizeof szBuf, &dwRead, nullptr)) return false;
+    if (!Win("ReadFile", strPath,
+             ReadFile(hFile, szBuf, sizeof szBuf, &dwRead, nullptr) != 0))
+      return false;
     if (dwRead == 0) return true;
     strData.append(szBuf, dwRead);
   }
@@ -49,8 +113,7 @@ bool ReadToEnd(HANDLE hFile, std::string& strData) {
 // process's hold (it opened the file without sharing it, or locked a range
 // of it), which passes; or any other failure.
 int OpenError(DWORD dwError) {
-  if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND)
-    return kPlatReadMissing;
+  if (IsAbsent(dwError)) return kPlatReadMissing;
   if (dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_LOCK_VIOLATION)
     return kPlatReadBusy;
   return kPlatReadFailed;
@@ -60,18 +123,25 @@ int OpenError(DWORD dwError) {
 // file: on a disk, and neither a folder nor a reparse point (a symbolic
 // link, a junction) nor a device. The handle must be allowed to read
 // attributes.
-bool ReadRegularInfo(HANDLE hFile, BY_HANDLE_FILE_INFORMATION& info) {
-  if (GetFileType(hFile) != FILE_TYPE_DISK ||
-      !GetFileInformationByHandle(hFile, &info))
+bool ReadRegularInfo(HANDLE hFile, const std::string& strPath,
+                     BY_HANDLE_FILE_INFORMATION& info) {
+  if (GetFileType(hFile) != FILE_TYPE_DISK) {
+    PlatRecordError("GetFileType", strPath, "not a file on a disk");
+    return false;
+  }
+  if (!Win("GetFileInformationByHandle", strPath,
+           GetFileInformationByHandle(hFile, &info) != 0))
     return false;
   const DWORD dwOther = FILE_ATTRIBUTE_DIRECTORY |
                         FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-  return (info.dwFileAttributes & dwOther) == 0;
+  if ((info.dwFileAttributes & dwOther) == 0) return true;
+  PlatRecordError("GetFileInformationByHandle", strPath, "not a regular file");
+  return false;
 }
 
-bool IsRegularHandle(HANDLE hFile) {
+bool IsRegularHandle(HANDLE hFile, const std::string& strPath) {
   BY_HANDLE_FILE_INFORMATION info;
-  return ReadRegularInfo(hFile, info);
+  return ReadRegularInfo(hFile, strPath, info);
 }
 
 // The attributes alone take a DOS device name (NUL, COM1) for a file; an
@@ -80,37 +150,36 @@ bool IsRegularHandle(HANDLE hFile) {
 // target's. False unless a regular file stands at the path itself.
 bool ReadPathInfo(const std::string& strPath,
                   BY_HANDLE_FILE_INFORMATION& info) {
-  HANDLE hFile =
-      CreateFileA(strPath.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE hFile = OpenPath(strPath, FILE_READ_ATTRIBUTES, OPEN_EXISTING,
+                          FILE_FLAG_OPEN_REPARSE_POINT);
   if (hFile == INVALID_HANDLE_VALUE) return false;
-  bool bRegular = ReadRegularInfo(hFile, info);
-  return CloseHandle(hFile) != 0 && bRegular;
+  bool bRegular = ReadRegularInfo(hFile, strPath, info);
+  return CloseChecked(hFile, strPath) && bRegular;
 }
 
-bool Exists(const std::string& strPath) {
-  return GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+// True iff nothing stands at the path (and the system can tell).
+bool IsFree(const std::string& strPath) {
+  return PlatGetFileKind(strPath) == kPlatMissing;
 }
 
 // True iff nothing stands at the path, or a regular file does.
 bool IsFreeOrRegular(const std::string& strPath) {
-  return !Exists(strPath) || PlatIsRegularFile(strPath);
+  return IsFree(strPath) || PlatIsRegularFile(strPath);
 }
 
 // A replacement with a second name would keep the new content reachable
 // there, and ReplaceFileA would give that file the old one's security.
 bool IsFreeOrSoleName(const std::string& strPath) {
   BY_HANDLE_FILE_INFORMATION info;
-  return !Exists(strPath) ||
+  return IsFree(strPath) ||
          (ReadPathInfo(strPath, info) && info.nNumberOfLinks == 1);
 }
 
 PlatFileHandle OpenForWrite(const std::string& strPath, DWORD dwAccess,
                             DWORD dwDisposition, DWORD dwFlags) {
-  if (PlatFaultHit(kFaultCreate, strPath)) return nullptr;
-  HANDLE hFile =
-      CreateFileA(strPath.c_str(), dwAccess, kShareAll, nullptr, dwDisposition,
-                  FILE_ATTRIBUTE_NORMAL | dwFlags, nullptr);
+  if (PLAT_FAULT(kFaultCreate, strPath)) return nullptr;
+  HANDLE hFile = OpenPath(strPath, dwAccess, dwDisposition,
+                          FILE_ATTRIBUTE_NORMAL | dwFlags);
   if (hFile == INVALID_HANDLE_VALUE) return nullptr;
   return PlatFileHandle(new PlatFile{hFile, strPath});
 }
@@ -130,8 +199,10 @@ int ReplaceError(DWORD dwError) {
 
 // Moves the new file onto a name that no old file holds any more.
 int MoveInto(const std::string& strSrc, const std::string& strDst) {
-  if (MoveFileExA(strSrc.c_str(), strDst.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (Nameable("MoveFileExA", strSrc) && Nameable("MoveFileExA", strDst) &&
+      Win("MoveFileExA", strSrc,
+          MoveFileExA(strSrc.c_str(), strDst.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0))
     return kPlatReplaced;
   return ReplaceError(GetLastError());
 }
@@ -215,8 +286,10 @@ int CheckGroups(const TOKEN_GROUPS* pGroups) {
 char PlatPathSeparator() { return '\\'; }
 
 int PlatGetFileKind(const std::string& strPath) {
+  if (!Nameable("GetFileAttributesA", strPath)) return kPlatQueryFailed;
   DWORD dwAttr = GetFileAttributesA(strPath.c_str());
-  if (dwAttr == INVALID_FILE_ATTRIBUTES) return kPlatMissing;
+  if (!Win("GetFileAttributesA", strPath, dwAttr != INVALID_FILE_ATTRIBUTES))
+    return IsAbsent(GetLastError()) ? kPlatMissing : kPlatQueryFailed;
   return (dwAttr & FILE_ATTRIBUTE_DIRECTORY) != 0 ? kPlatDir : kPlatFile;
 }
 
@@ -230,13 +303,14 @@ bool PlatIsRegularFile(const std::string& strPath) {
 // another process has locked) fails the read: part of a file is never
 // handed on.
 int PlatReadFile(const std::string& strPath, std::string& strData) {
-  if (PlatFaultHit(kFaultRead, strPath)) return kPlatReadFailed;
-  if (PlatFaultHit(kFaultBusy, strPath)) return kPlatReadBusy;
+  if (PLAT_FAULT(kFaultRead, strPath)) return kPlatReadFailed;
+  if (PLAT_FAULT(kFaultBusy, strPath)) return kPlatReadBusy;
   HANDLE hFile = OpenForRead(strPath);
   if (hFile == INVALID_HANDLE_VALUE) return OpenError(GetLastError());
   std::string strRead;
-  bool bOk = IsRegularHandle(hFile) && ReadToEnd(hFile, strRead);
-  if (!CloseHandle(hFile)) bOk = false;
+  bool bOk =
+      IsRegularHandle(hFile, strPath) && ReadToEnd(hFile, strPath, strRead);
+  if (!CloseChecked(hFile, strPath)) bOk = false;
   if (bOk) strData.swap(strRead);
   return bOk ? kPlatReadOk : kPlatReadFailed;
 }
@@ -255,38 +329,43 @@ PlatFileHandle PlatOpenAppend(const std::string& strPath) {
   PlatFileHandle pFile = OpenForWrite(
       strPath, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
       OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT);
-  if (pFile == nullptr || IsRegularHandle(pFile->hFile)) return pFile;
+  if (pFile == nullptr || IsRegularHandle(pFile->hFile, strPath)) return pFile;
   // Refused: what the handle would have written to is no regular file; the
   // owner closes it.
   return nullptr;
 }
 
 bool PlatWrite(PlatFile* pFile, const std::string& strData) {
-  if (PlatFaultHit(kFaultWrite, pFile->strPath)) return false;
+  if (PLAT_FAULT(kFaultWrite, pFile->strPath)) return false;
   size_t nDone = 0;
   while (nDone < strData.size()) {
     DWORD dwChunk =
         static_cast<DWORD>(std::min<size_t>(strData.size() - nDone, 1u << 30));
     DWORD dwWritten = 0;
-    if (!WriteFile(pFile->hFile, strData.data() + nDone, dwChunk, &dwWritten,
-                   nullptr) ||
-        dwWritten == 0)
+    if (!Win("WriteFile", pFile->strPath,
+             WriteFile(pFile->hFile, strData.data() + nDone, dwChunk,
+                       &dwWritten, nullptr) != 0))
       return false;
+    if (dwWritten == 0) {
+      PlatRecordError("WriteFile", pFile->strPath, "nothing written");
+      return false;
+    }
     nDone += dwWritten;
   }
   return true;
 }
 
 bool PlatSync(PlatFile* pFile) {
-  if (PlatFaultHit(kFaultSync, pFile->strPath)) return false;
-  return FlushFileBuffers(pFile->hFile) != 0;
+  if (PLAT_FAULT(kFaultSync, pFile->strPath)) return false;
+  return Win("FlushFileBuffers", pFile->strPath,
+             FlushFileBuffers(pFile->hFile) != 0);
 }
 
 // WriteFile buffers nothing in the process, so closing is the whole flush.
 bool PlatClose(PlatFileHandle& pFile) {
   std::unique_ptr<PlatFile> pOpen(pFile.release());
-  bool bFault = PlatFaultHit(kFaultClose, pOpen->strPath);
-  return CloseHandle(pOpen->hFile) != 0 && !bFault;
+  bool bFault = PLAT_FAULT(kFaultClose, pOpen->strPath);
+  return CloseChecked(pOpen->hFile, pOpen->strPath) && !bFault;
 }
 
 // Reached only on paths that have already failed, or that have no use for
@@ -297,14 +376,17 @@ void PlatFileCloser::operator()(PlatFile* pFile) const {
 }
 
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst) {
-  if (PlatFaultHit(kFaultCopy, strDst)) return false;
+  if (PLAT_FAULT(kFaultCopy, strDst)) return false;
   if (!PlatIsRegularFile(strSrc) || !IsFreeOrRegular(strDst)) return false;
-  return CopyFileA(strSrc.c_str(), strDst.c_str(), FALSE) != 0;
+  return Nameable("CopyFileA", strSrc) && Nameable("CopyFileA", strDst) &&
+         Win("CopyFileA", strDst,
+             CopyFileA(strSrc.c_str(), strDst.c_str(), FALSE) != 0);
 }
 
 bool PlatDeleteFile(const std::string& strPath) {
-  if (PlatFaultHit(kFaultDelete, strPath)) return false;
-  return DeleteFileA(strPath.c_str()) != 0;
+  if (PLAT_FAULT(kFaultDelete, strPath)) return false;
+  return Nameable("DeleteFileA", strPath) &&
+         Win("DeleteFileA", strPath, DeleteFileA(strPath.c_str()) != 0);
 }
 
 // ReplaceFileA keeps the old file's security and attributes; it needs an
@@ -312,14 +394,18 @@ bool PlatDeleteFile(const std::string& strPath) {
 // ReplaceFileA that failed would lose them, so it follows only the errors
 // 1176 and 1177, which leave the old name free and the new file intact.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
-  if (PlatFaultHit(kFaultRefuse, strDst)) return kPlatRefused;
-  if (PlatFaultHit(kFaultReplace, strDst)) return kPlatReplaceFailed;
+  if (PLAT_FAULT(kFaultRefuse, strDst)) return kPlatRefused;
+  if (PLAT_FAULT(kFaultReplace, strDst)) return kPlatReplaceFailed;
   if (!IsFreeOrSoleName(strSrc) || !IsFreeOrRegular(strDst))
     return kPlatNotRegular;
-  bool bDstExists = Exists(strDst);
-  if (!bDstExists) return MoveInto(strSrc, strDst);
-  if (ReplaceFileA(strDst.c_str(), strSrc.c_str(), nullptr,
-                   REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
+  // A first write is a plain move; a Folder.ini the system cannot tell about
+  // is never moved over, which would drop its security.
+  int nKind = PlatGetFileKind(strDst);
+  if (nKind == kPlatQueryFailed) return kPlatReplaceFailed;
+  if (nKind == kPlatMissing) return MoveInto(strSrc, strDst);
+  if (Win("ReplaceFileA", strDst,
+          ReplaceFileA(strDst.c_str(), strSrc.c_str(), nullptr,
+                       REPLACEFILE_WRITE_THROUGH, nullptr, nullptr) != 0))
     return kPlatReplaced;
   DWORD dwError = GetLastError();
   bool bNameFree = dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
@@ -327,22 +413,29 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   return bNameFree ? MoveInto(strSrc, strDst) : ReplaceError(dwError);
 }
 
+// Windows gives a program no flush of a folder's entries: FlushFileBuffers
+// takes a file or a whole volume, and NTFS journals its entries itself.
+bool PlatSyncFolderOf(const std::string&) { return true; }
+
 bool PlatMakeDirectory(const std::string& strPath) {
-  return CreateDirectoryA(strPath.c_str(), nullptr) != 0;
+  return Nameable("CreateDirectoryA", strPath) &&
+         Win("CreateDirectoryA", strPath,
+             CreateDirectoryA(strPath.c_str(), nullptr) != 0);
 }
 
 bool PlatGetCurrentDirectory(std::string& strDir) {
   DWORD dwSize = GetCurrentDirectoryA(0, nullptr);
-  if (dwSize == 0) return false;
+  if (!Win("GetCurrentDirectoryA", "", dwSize != 0)) return false;
   std::vector<char> vBuf(dwSize);
   DWORD dwLen = GetCurrentDirectoryA(dwSize, vBuf.data());
-  if (dwLen == 0 || dwLen >= dwSize) return false;
+  if (!Win("GetCurrentDirectoryA", "", dwLen != 0) || dwLen >= dwSize)
+    return false;
   strDir.assign(vBuf.data(), dwLen);
   return true;
 }
 
 void PlatSleep(int nMilliseconds) {
-  if (PlatSleepWaits() && nMilliseconds > 0)
+  if (PLAT_SLEEP_WAITS() && nMilliseconds > 0)
     Sleep(static_cast<DWORD>(nMilliseconds));
 }
 
@@ -429,7 +522,10 @@ unsigned PlatLowerChar(unsigned nChar) { return _mbctolower(nChar); }
 bool PlatGetFileStamp(const std::string& strPath, long long& nSize,
                       long long& nTime) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
+  if (!Nameable("GetFileAttributesExA", strPath) ||
+      !Win("GetFileAttributesExA", strPath,
+           GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard,
+                                &data) != 0))
     return false;
   nSize = static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
   nTime = static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32 |

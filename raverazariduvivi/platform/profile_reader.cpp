@@ -32,17 +32,10 @@ View TrimSpaces(const char* psz) {
   return str.substr(nBegin, str.find_last_not_of(' ') + 1 - nBegin);
 }
 
-// Returns the byte length of the character at nPos; a lead byte at the end
-// of the string stands alone.
-size_t CharLen(View str, size_t nPos) {
-  bool bLead = PlatIsLeadByte(static_cast<unsigned char>(str[nPos]));
-  return bLead && nPos + 1 < str.size() ? 2 : 1;
-}
-
 // Returns the position of the first ch that is a character of its own, or
 // npos: a trail byte equal to ch does not count.
 size_t FindChar(View str, char ch) {
-  for (size_t nPos = 0; nPos < str.size(); nPos += CharLen(str, nPos))
+  for (size_t nPos = 0; nPos < str.size(); nPos += PlatCharLen(str, nPos))
     if (str[nPos] == ch) return nPos;
   return View::npos;
 }
@@ -56,7 +49,7 @@ bool NameEquals(View strName, View strWanted) {
   strName = strName.substr(0, strName.find('\0'));
   if (strName.size() != strWanted.size()) return false;
   for (size_t nPos = 0; nPos < strName.size();) {
-    size_t nLen = CharLen(strName, nPos);
+    size_t nLen = PlatCharLen(strName, nPos);
     if (nLen == 1 && FoldAscii(strName[nPos]) != FoldAscii(strWanted[nPos]))
       return false;
     if (nLen == 2 && strName.compare(nPos, 2, strWanted, nPos, 2) != 0)

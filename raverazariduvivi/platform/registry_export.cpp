@@ -22,8 +22,7 @@ bool ReadQuoted(const std::string& strLine, size_t& nPos, std::string& strOut) {
       ++nPos;
       return true;
     }
-    if (PlatIsLeadByte(static_cast<unsigned char>(ch)) &&
-        nPos + 1 < strLine.size()) {
+    if (PlatCharLen(strLine, nPos) == 2) {
       strOut += strLine.substr(nPos++, 2);
       continue;
     }
