@@ -26,6 +26,14 @@ unsigned char AsciiLower(char ch) {
                                     : uch;
 }
 
+// An App Paths value may be quoted like a command line ("C:\Program
+// Files\...\TenboEnvSet.exe"); one pair of quotes around the whole is no
+// part of the path. A quote is never a trail byte of CP932.
+void StripQuotes(std::string& strPath) {
+  if (strPath.size() >= 2 && strPath.front() == '"' && strPath.back() == '"')
+    strPath = strPath.substr(1, strPath.size() - 2);
+}
+
 // Checks the program path and the version level and builds the path of
 // Tenbo2Lib.ini beside the program. strExe is cut to its folder.
 int CheckProgram(std::string& strExe, const std::string& strVersion,
@@ -116,6 +124,7 @@ int checkCSServerInstall() {
     TRACE_INT("Rerurn", 0);
     return 0;
   }
+  StripQuotes(strExe);
   TRACE_VALUE("pchExe", strExe);
   TRACE_VALUE("strVersion", strVersion);
   std::string strIni;

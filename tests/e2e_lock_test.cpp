@@ -31,6 +31,18 @@ TEST(SingleInstance, FifoAsLockFileIsRefusedWithoutWaiting) {
   EXPECT_EQ(strOutput, kRefused);
 }
 
+// Runs before this process takes the lock's plain name below: a copy that
+// holds only the machine-wide name (one in another logon session) refuses
+// the tool as well.
+TEST(SingleInstance, CopyInAnotherSessionIsRefused) {
+  if (!TestHoldMachineLock("Tb2CabinetAuth"))
+    GTEST_SKIP() << "the lock has no machine-wide form here";
+  ScratchDir dir;
+  std::string strOutput;
+  EXPECT_EQ(TestRunTool({"/list-authstatus"}, dir.Path(), strOutput), 255);
+  EXPECT_EQ(strOutput, kRefused);
+}
+
 TEST(SingleInstance, SecondCopyIsRefused) {
   ASSERT_EQ(PlatAcquireSingleInstance("Tb2CabinetAuth"), 1);
   ScratchDir dir;

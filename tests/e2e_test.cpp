@@ -6,9 +6,12 @@
 // A case file is UTF-8 text made of directives, each on a line that starts
 // with "== ", and the block of lines below it:
 //   == args A B ...        the arguments ("" is an empty argument)
-//   == registry EXE VER    the App Paths values (EXE relative to the
-//                          scratch folder, "-" for empty); "none" removes
-//                          the key
+//   == registry EXE VER [expand]  the App Paths values (EXE relative to
+//                          the scratch folder, "-" for empty; one with
+//                          {ROOT} or a % as written, {ROOT} filled in and
+//                          "/" the platform's separator); "none" removes
+//                          the key; "expand" stores EXE as REG_EXPAND_SZ
+//                          (Windows)
 //   == file PATH           a file with the block's lines, CR LF ended
 //   == dir PATH            an empty folder
 //   == remove PATH         removes a file the default installation made
@@ -25,8 +28,15 @@
 //   == fsizelimit BYTES    the largest file the tool may write; +N: N
 //                          bytes more than the header of the expected
 //                          result file (its first four lines)
-//   == hold PATH MS        holds PATH open without sharing for MS
-//                          milliseconds while the tool runs (Windows)
+//   == hold PATH MS [HOW]  holds PATH open for MS milliseconds while the
+//                          tool runs (Windows): shared with nobody, or
+//                          HOW "rw": shared for reading and writing but not
+//                          deleting, "lock": shared wholly, every byte
+//                          locked
+//   == identity PATH new|same  PATH must be another file after the run
+//                          (it was replaced), or the same one (written in
+//                          place)
+//   == only windows|posix  the case runs on that platform alone
 //   == exit N              the expected exit code
 //   == console             the expected console text
 //   == result              the expected result file (none: no file)
@@ -47,6 +57,8 @@
 // PATH is relative to the scratch folder, which holds inst/ (the program
 // folder), data/ (the data folder) and cwd/ (the tool's current folder);
 // in those of then-append, {RUNn} is filled in.
+// {PADn} anywhere stands for as many "p" as make the scratch folder's path
+// and it n bytes long, for paths of an exact length.
 // In blocks, {DATA} is the data folder, {NUL} a zero byte, {CMDLINE} the
 // tool's command line, {TS} the run's timestamp and {TIME} any
 // "YYYY/MM/DD hh:mm:ss" time; in env and args, {DATA} and {ROOT} (the
@@ -78,7 +90,7 @@ namespace {
 
 // A link, a FIFO or a held file that the set-up makes after the files.
 struct Node {
-  std::string strKind, strPath, strTarget;
+  std::string strKind, strPath, strTarget, strHow;
 };
 
 // Bytes appended to a file after the first runs: those of strFrom, or else
@@ -92,6 +104,7 @@ struct Case {
   std::string strExe = "inst/TenboEnvSet.exe";
   std::string strVersion = "V50L50";
   bool bRegistry = true;
+  bool bExpand = false;
   int nExit = 1;
   std::string strConsole;
   bool bResult = false;
@@ -108,6 +121,9 @@ struct Case {
   std::vector<std::vector<std::string>> vFirstRuns;
   std::map<std::string, std::string> mThenFiles;
   std::vector<Append> vThenAppends;
+  std::map<std::string, bool> mNewIdentity;  // by path: replaced or not
+  std::string strOnly;
+  size_t nRootLength = 0;  // of the scratch folder's path, for {PADn}
 };
 
 void ParseInto(Case& c, const std::string& strText);
@@ -131,9 +147,12 @@ void ApplySetUp(Case& c, const std::vector<std::string>& vWords) {
   const std::string& strVerb = vWords[0];
   std::string strArg = vWords.size() > 1 ? vWords[1] : "";
   std::string strArg2 = vWords.size() > 2 ? vWords[2] : "";
+  std::string strArg3 = vWords.size() > 3 ? vWords[3] : "";
   if (strVerb == "symlink" || strVerb == "hardlink" || strVerb == "fifo" ||
       strVerb == "hold")
-    c.vNodes.push_back({strVerb, strArg, strArg2});
+    c.vNodes.push_back({strVerb, strArg, strArg2, strArg3});
+  if (strVerb == "identity") c.mNewIdentity[strArg] = strArg2 == "new";
+  if (strVerb == "only") c.strOnly = strArg;
   if (strVerb == "env") c.vEnv.push_back(strArg);
   if (strVerb == "fault")
     c.strFault += (c.strFault.empty() ? "" : ";") + strArg;
@@ -158,6 +177,7 @@ void Apply(Case& c, const std::string& strDirective,
     c.bRegistry = strArg != "none";
     c.strExe = strArg == "-" ? "" : strArg;
     if (vWords.size() > 2) c.strVersion = vWords[2] == "-" ? "" : vWords[2];
+    c.bExpand = vWords.size() > 3 && vWords[3] == "expand";
   }
   if (strVerb == "file") c.mFiles[strArg] = strBlock;
   if (strVerb == "dir") c.vDirs.push_back(strArg);
@@ -171,10 +191,25 @@ void Apply(Case& c, const std::string& strDirective,
   ApplySetUp(c, vWords);
 }
 
+// Fills in every {PADn} of the case text.
+std::string Padded(const std::string& strText, size_t nRootLength) {
+  static const std::regex kPad("\\{PAD([0-9]+)\\}");
+  std::string strOut;
+  std::sregex_iterator it(strText.begin(), strText.end(), kPad), itEnd;
+  size_t nDone = 0;
+  for (; it != itEnd; ++it) {
+    size_t nWant = std::stoul((*it)[1].str());
+    strOut += strText.substr(nDone, it->position() - nDone);
+    strOut += std::string(nWant > nRootLength ? nWant - nRootLength : 0, 'p');
+    nDone = it->position() + it->length();
+  }
+  return strOut + strText.substr(nDone);
+}
+
 // Parses a case file: directive lines become CP932 at once, blocks keep
 // their UTF-8 text with LF ends until they are written or compared.
 void ParseInto(Case& c, const std::string& strText) {
-  std::istringstream in(strText);
+  std::istringstream in(Padded(strText, c.nRootLength));
   std::string strLine, strDirective, strBlock;
   bool bOpen = false;
   while (std::getline(in, strLine)) {
@@ -254,6 +289,18 @@ void MakeNodes(const Case& c, const ScratchDir& dir, std::string& strSkip) {
   }
 }
 
+// The registry's program path: relative to the scratch folder, or as
+// written with {ROOT} filled in.
+std::string RegistryExe(const Case& c, const ScratchDir& dir) {
+  if (c.strExe.empty()) return "";
+  if (c.strExe.find_first_of("{%") == std::string::npos)
+    return dir.Path(c.strExe);
+  std::string strExe = FillPaths(c.strExe, dir);
+  for (char& ch : strExe)
+    if (ch == '/') ch = PlatPathSeparator();
+  return strExe;
+}
+
 void SetUpStore(const Case& c, const ScratchDir& dir, std::string& strSkip) {
   const std::string strData = dir.Path("data");
   ASSERT_TRUE(TestWriteFile(dir.Path("inst/TenboEnvSet.exe"), ""));
@@ -269,11 +316,12 @@ void SetUpStore(const Case& c, const ScratchDir& dir, std::string& strSkip) {
   for (const std::string& strDir : c.vDirs)
     ASSERT_TRUE(TestMakeDirs(dir.Path(strDir)));
   MakeNodes(c, dir, strSkip);
-  if (!c.bRegistry) {
-    TestDeleteAppPathsKey();
-  } else {
-    std::string strExe = c.strExe.empty() ? "" : dir.Path(c.strExe);
-    ASSERT_TRUE(TestSetAppPathsKey(strExe, c.strVersion));
+  TestDeleteAppPathsKey();
+  int nForm = c.bExpand ? kTestRegExpand : kTestRegPlain;
+  if (c.bRegistry &&
+      !TestSetAppPathsKey(RegistryExe(c, dir), c.strVersion, nForm)) {
+    ASSERT_TRUE(c.bExpand) << "the registry cannot be set";
+    strSkip = "no REG_EXPAND_SZ on this platform";
   }
 }
 
@@ -282,13 +330,19 @@ void SetUpStore(const Case& c, const ScratchDir& dir, std::string& strSkip) {
 void HoldFiles(const Case& c, const ScratchDir& dir, std::string& strSkip) {
   for (const Node& node : c.vNodes) {
     if (node.strKind != "hold") continue;
-    if (!TestHoldFile(dir.Path(node.strPath), std::stoi(node.strTarget)))
+    int nHow = node.strHow == "rw"     ? kTestHoldReadWrite
+               : node.strHow == "lock" ? kTestHoldLock
+                                       : kTestHoldAlone;
+    if (!TestHoldFile(dir.Path(node.strPath), std::stoi(node.strTarget), nHow))
       strSkip = "cannot hold " + node.strPath + " open on this platform";
   }
 }
 
 // Returns why this platform cannot run the case's process options, or "".
 std::string OptionsSkip(const Case& c) {
+  std::string strHere = PlatPathSeparator() == '\\' ? "windows" : "posix";
+  if (!c.strOnly.empty() && c.strOnly != strHere)
+    return "a case for " + c.strOnly + " alone";
   const char* pszShim = std::getenv("RAV_FAULTSHIM");
   if (!c.strFault.empty() && (pszShim == nullptr || *pszShim == '\0'))
     return "no fault shim on this build";
@@ -379,10 +433,13 @@ std::string MaskTimes(const std::string& strText) {
   return std::regex_replace(strText, kTime, "{TIME}");
 }
 
-// The scratch folder's entries but the tool's own result and trace files.
+// The scratch folder's entries but the tool's own result and trace files,
+// and the empty rf*.tmp that Wine's ReplaceFile leaves beside a file it
+// fails to move away (its GetTempFileName makes one each time).
 std::map<std::string, TestEntry> Snapshot(const ScratchDir& dir) {
   static const std::regex kOwn(
-      "cwd/((result|whatif|tracelog)[0-9]{14}\\.txt|backup[0-9]{14}\\.dat)");
+      "cwd/((result|whatif|tracelog)[0-9]{14}\\.txt|backup[0-9]{14}\\.dat)|"
+      "(.*/)?rf[0-9a-f]{1,4}\\.tmp");
   std::map<std::string, TestEntry> mEntries = TestSnapshot(dir.Path());
   for (auto it = mEntries.begin(); it != mEntries.end();)
     it = std::regex_match(it->first, kOwn) ? mEntries.erase(it) : std::next(it);
@@ -440,6 +497,26 @@ void CheckFiles(const Case& c, const ScratchDir& dir,
     if (mAll.count(expect.first) != 0) continue;
     EXPECT_TRUE(expect.second == "<missing>\n" || expect.second == "<any>\n")
         << expect.first << " is missing";
+  }
+}
+
+// The file identities that "identity" names, before or after the run.
+std::map<std::string, std::string> Identities(const Case& c,
+                                              const ScratchDir& dir) {
+  std::map<std::string, std::string> mIds;
+  for (const auto& identity : c.mNewIdentity)
+    mIds[identity.first] = TestFileId(dir.Path(identity.first));
+  return mIds;
+}
+
+void CheckIdentities(const Case& c, const ScratchDir& dir,
+                     const std::map<std::string, std::string>& mBefore) {
+  for (const auto& id : Identities(c, dir)) {
+    EXPECT_NE(id.second, "") << id.first << " is missing";
+    EXPECT_EQ(id.second != mBefore.at(id.first), c.mNewIdentity.at(id.first))
+        << id.first
+        << (c.mNewIdentity.at(id.first) ? " was not replaced"
+                                        : " was replaced");
   }
 }
 
@@ -537,11 +614,12 @@ void RunFirst(const Case& c, const ScratchDir& dir,
 void RunCase(const std::string& strName) {
   std::string strText = GoldenFile(strName);
   ASSERT_NE(strText, "<missing>");
+  ScratchDir dir;
   Case c;
+  c.nRootLength = dir.strRoot.size();
   ParseInto(c, strText);
   std::string strSkip = OptionsSkip(c);
   if (!strSkip.empty()) GTEST_SKIP() << strSkip;
-  ScratchDir dir;
   SetUpStore(c, dir, strSkip);
   if (!strSkip.empty()) GTEST_SKIP() << strSkip;
   if (testing::Test::HasFatalFailure()) return;
@@ -551,6 +629,7 @@ void RunCase(const std::string& strName) {
   if (testing::Test::HasFatalFailure()) return;
   std::vector<std::string> vArgs = CaseArgs(c.vArgs, dir, vStamps);
   std::string strCmdLine = TestCommandLine(TestToolPath(), vArgs);
+  std::map<std::string, std::string> mIdsBefore = Identities(c, dir);
   HoldFiles(c, dir, strSkip);
   if (!strSkip.empty()) {
     TestReleaseHeldFiles();
@@ -562,6 +641,7 @@ void RunCase(const std::string& strName) {
   TestReleaseHeldFiles();
   CheckRun(c, dir, nExit, strOutput, strCmdLine, vStamps);
   CheckFiles(c, dir, mBefore);
+  CheckIdentities(c, dir, mIdsBefore);
 }
 
 class GoldenCase : public testing::Test {

@@ -98,6 +98,28 @@ TEST(PlatformFiles, KindsAndBinaryReads) {
   }
 }
 
+// A result, backup or trace file in a shared folder is appended to, and a
+// backup read back, only when it is the account's own and no one else may
+// write it; an ordinary read takes any file.
+TEST(PlatformFiles, OwnFilesOnlyForAppendsAndOwnReads) {
+  ScratchDir dir;
+  std::string strFile = dir.Path("backup.dat"), strData;
+  ASSERT_TRUE(TestWriteFile(strFile, "x"));
+  EXPECT_EQ(PlatReadOwnFile(strFile, strData), kPlatReadOk);
+  EXPECT_NE(PlatOpenAppend(strFile), nullptr);
+  EXPECT_EQ(PlatReadOwnFile(dir.Path("none"), strData), kPlatReadMissing);
+  ASSERT_TRUE(TestLetOthersWrite(strFile));
+  EXPECT_EQ(PlatReadOwnFile(strFile, strData), kPlatReadFailed);
+  EXPECT_EQ(PlatOpenAppend(strFile), nullptr);
+  EXPECT_EQ(PlatReadFile(strFile, strData), kPlatReadOk);
+  std::string strOther = dir.Path("other.dat");
+  ASSERT_TRUE(TestWriteFile(strOther, "x"));
+  if (TestSetOwner(strOther, 65534, 65534)) {  // nobody's, as root can make
+    EXPECT_EQ(PlatReadOwnFile(strOther, strData), kPlatReadFailed);
+    EXPECT_EQ(PlatOpenAppend(strOther), nullptr);
+  }
+}
+
 // A failure keeps the call, the path and the system's own code and text.
 TEST(PlatformFiles, FailureNamesCallPathAndSystemText) {
   ScratchDir dir;
@@ -234,6 +256,29 @@ TEST(PlatformRegistry, ReadsTheAppPathsValues) {
   std::string strExe;
   std::string strVersion;
   EXPECT_EQ(PlatReadAppPathsKey(strExe, strVersion), 0);
+}
+
+// This 64-bit build reads the 32-bit view's key first: an installer of
+// either width is found, and the 32-bit entry wins when both views hold
+// one. Wine keeps one App Paths key for both views, so it skips.
+TEST(PlatformRegistry, The32BitViewComesFirst) {
+  const std::string strX86 = "C:\\x86\\TenboEnvSet.exe";
+  const std::string strX64 = "C:\\x64\\TenboEnvSet.exe";
+  struct {
+    bool b32, bOwn;
+    std::string strExpect;
+  } const aCases[] = {
+      {true, false, strX86}, {false, true, strX64}, {true, true, strX86}};
+  for (const auto& row : aCases) {
+    TestDeleteAppPathsKey();
+    if (row.b32 && !TestSetAppPathsKey(strX86, "V50L50", kTestReg32Bit))
+      GTEST_SKIP() << "one App Paths key for both registry views";
+    ASSERT_TRUE(!row.bOwn || TestSetAppPathsKey(strX64, "V50L50"));
+    std::string strExe, strVersion;
+    EXPECT_EQ(PlatReadAppPathsKey(strExe, strVersion), 1);
+    EXPECT_EQ(strExe, row.strExpect) << row.b32 << row.bOwn;
+  }
+  TestDeleteAppPathsKey();
 }
 
 // The export's rules are registry_export_test's; here only that a file
@@ -609,8 +654,8 @@ TEST(PlatformSharing, TheNulDeviceIsNoFile) {
 
 // An existing Folder.ini is replaced by ReplaceFileA, which keeps the old
 // file's security and attributes and needs write access to it: a read-only
-// one is refused (a move would have replaced it under Wine) and both files
-// stay as they were, for the caller's copy to try.
+// one fails the replace (a move would have replaced it under Wine) and both
+// files stay as they were; a copy over it could not do better.
 TEST(PlatformSharing, ReplaceOfAnExistingFileKeepsToTheOldFile) {
   if (!IsWindows()) GTEST_SKIP() << "rename replaces a read-only file";
   ScratchDir dir;
@@ -618,7 +663,7 @@ TEST(PlatformSharing, ReplaceOfAnExistingFileKeepsToTheOldFile) {
   std::string strSrc = dir.Path("Folder.ini.new");
   ASSERT_TRUE(TestWriteFile(strDst, "old") && TestWriteFile(strSrc, "new"));
   fs::permissions(strDst, fs::perms::owner_write, fs::perm_options::remove);
-  EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatRefused);
+  EXPECT_EQ(PlatReplaceFile(strSrc, strDst), kPlatReplaceFailed);
   EXPECT_EQ(TestReadFile(strDst), "old");
   EXPECT_EQ(TestReadFile(strSrc), "new");
   EXPECT_EQ(fs::status(strDst).permissions() & fs::perms::owner_write,

@@ -38,6 +38,10 @@ int TestMakeHardLink(const std::string& strPath,
 // Makes strPath a FIFO.
 int TestMakeFifo(const std::string& strPath);
 
+// Returns what tells the file at the path itself from any other file (device
+// and inode, or volume and file index); "" when nothing is there.
+std::string TestFileId(const std::string& strPath);
+
 // Returns the CP932 text in the form the system calls take: UTF-8 on POSIX
 // (text that does not convert is kept as it is), unchanged on Windows.
 std::string TestToNative(const std::string& strText);

@@ -117,3 +117,9 @@ std::string TestToNative(const std::string& strText) {
   strOut.resize(strOut.size() - nOut);
   return strOut;
 }
+
+std::string TestFileId(const std::string& strPath) {
+  struct stat st;
+  if (lstat(TestToNative(strPath).c_str(), &st) != 0) return "";
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}

@@ -91,3 +91,20 @@ int TestMakeHardLink(const std::string& strPath,
 int TestMakeFifo(const std::string&) { return kTestUnsupported; }
 
 std::string TestToNative(const std::string& strText) { return strText; }
+
+// A handle that may read the attributes only meets no other process's
+// sharing mode.
+std::string TestFileId(const std::string& strPath) {
+  HANDLE hFile = CreateFileA(
+      strPath.c_str(), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE) return "";
+  BY_HANDLE_FILE_INFORMATION info;
+  bool bRead = GetFileInformationByHandle(hFile, &info) != 0;
+  CloseHandle(hFile);
+  if (!bRead) return "";
+  return std::to_string(info.dwVolumeSerialNumber) + ":" +
+         std::to_string(info.nFileIndexHigh) + ":" +
+         std::to_string(info.nFileIndexLow);
+}

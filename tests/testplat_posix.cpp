@@ -76,7 +76,8 @@ std::string RegQuote(const std::string& str) {
 }  // namespace
 
 bool TestSetAppPathsKey(const std::string& strExe,
-                        const std::string& strVersion) {
+                        const std::string& strVersion, int nForm) {
+  if (nForm != kTestRegPlain) return false;
   std::string strData =
       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
       "CurrentVersion\\App Paths\\TenboEnvSet.exe]\r\n";
@@ -98,6 +99,10 @@ void TestDeleteAppPathsKey() {
 
 bool TestSetOwner(const std::string& strPath, unsigned nUid, unsigned nGid) {
   return lchown(strPath.c_str(), nUid, nGid) == 0;
+}
+
+bool TestLetOthersWrite(const std::string& strPath) {
+  return chmod(strPath.c_str(), 0666) == 0;
 }
 
 bool TestSetXattr(const std::string& strPath, const std::string& strName,
@@ -198,7 +203,9 @@ bool TestCaptureConsole(const std::string& strText, std::string& strOut) {
   return bWritten && bRestored && bClosed;
 }
 
-bool TestHoldFile(const std::string&, int) { return false; }
+bool TestHoldFile(const std::string&, int, int) { return false; }
+
+bool TestHoldMachineLock(const std::string&) { return false; }
 
 void TestReleaseHeldFiles() {}
 

@@ -50,13 +50,21 @@ std::string TestUtf8ToCp932(const std::string& strUtf8);
 // Converts a path written with "/" to the platform's form.
 std::string TestNativePath(const std::string& strPath);
 
+// How TestSetAppPathsKey stores the key (the forms but the first exist in
+// the Windows registry alone):
+constexpr int kTestRegPlain = 0;   // REG_SZ values in the process's own view
+constexpr int kTestRegExpand = 1;  // the program path a REG_EXPAND_SZ
+constexpr int kTestReg32Bit = 2;   // REG_SZ values in the 32-bit view
+
 // Makes the installation registry hold the environment-setup program's App
 // Paths key with the default value strExe and the value "version"; an empty
-// string leaves that value out. Returns true on success.
+// string leaves that value out. Returns true on success, false also where
+// the form does not exist.
 bool TestSetAppPathsKey(const std::string& strExe,
-                        const std::string& strVersion);
+                        const std::string& strVersion,
+                        int nForm = kTestRegPlain);
 
-// Removes the App Paths key, so that it cannot be opened.
+// Removes the App Paths key (from every view), so that it cannot be opened.
 void TestDeleteAppPathsKey();
 
 // Where a text file stands in for the registry (POSIX), makes strText that
@@ -74,6 +82,10 @@ bool TestSetOwner(const std::string& strPath, unsigned nUid, unsigned nGid);
 bool TestSetXattr(const std::string& strPath, const std::string& strName,
                   const std::string& strValue);
 
+// Lets every account write the file: the mode's write bits for group and
+// others (POSIX), an allowed entry for Everyone (Windows).
+bool TestLetOthersWrite(const std::string& strPath);
+
 // Gives a file an access ACL, or a folder a default ACL, that lets the user
 // nUid read and write.
 bool TestSetAcl(const std::string& strPath, bool bDefault, unsigned nUid);
@@ -87,10 +99,22 @@ std::string TestDescribeFile(const std::string& strPath);
 // and gives what arrived there in strOut.
 bool TestCaptureConsole(const std::string& strText, std::string& strOut);
 
-// Opens the file without sharing and keeps it open for nMilliseconds on a
-// background thread, as a server process would; returns false where files
-// cannot be held (POSIX).
-bool TestHoldFile(const std::string& strPath, int nMilliseconds);
+// How TestHoldFile holds a file:
+constexpr int kTestHoldAlone = 0;      // shared with nobody, as a server would
+constexpr int kTestHoldReadWrite = 1;  // shared for reading and writing but
+                                       // not deleting, as a virus scanner or
+                                       // the search indexer
+constexpr int kTestHoldLock = 2;       // shared wholly, every byte locked
+
+// Opens the file and keeps it open (and locked) for nMilliseconds on a
+// background thread; returns false where files cannot be held (POSIX).
+bool TestHoldFile(const std::string& strPath, int nMilliseconds,
+                  int nHow = kTestHoldAlone);
+
+// Holds the machine-wide form of the single-instance lock of the name (on
+// Windows the mutex "Global\<name>" alone) until the process ends; false
+// where the lock has one form only (POSIX).
+bool TestHoldMachineLock(const std::string& strName);
 
 // Closes every file that TestHoldFile still holds and waits for its holder
 // to end; call it before the held file's folder goes away.

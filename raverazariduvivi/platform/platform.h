@@ -65,7 +65,8 @@ constexpr int kPlatReadMissing = 0;  // nothing exists at the path
 constexpr int kPlatReadFailed = -1;  // cannot be opened or read, or is no
                                      // regular file (a FIFO, a device)
 constexpr int kPlatReadBusy = -2;    // another process holds the file open
-                                     // without sharing; worth retrying
+                                     // without sharing, or has locked a
+                                     // range of it; worth retrying
 
 // Reads the whole file in binary into strData (left alone on failure). A
 // link is followed; the open never blocks, so a FIFO or a device where the
@@ -118,8 +119,9 @@ bool PlatSync(PlatFile* pFile);
 bool PlatClose(PlatFileHandle& pFile);
 
 // Copies the regular file src over the regular file dst (dst is
-// overwritten in place, or created). A link or any other kind of file at
-// either path fails the copy. Returns true on success.
+// overwritten in place, or created) and flushes dst to the disk. A link or
+// any other kind of file at either path fails the copy. Returns true on
+// success.
 bool PlatCopyFile(const std::string& strSrc, const std::string& strDst);
 
 // Deletes the name (a link itself, never its target). Returns true on
@@ -128,15 +130,21 @@ bool PlatDeleteFile(const std::string& strPath);
 
 // Result codes of PlatReplaceFile:
 constexpr int kPlatReplaced = 1;  // dst now holds src's content, src is gone
-constexpr int kPlatRefused = 0;   // the system refused an atomic replace
-constexpr int kPlatReplaceFailed = -1;  // any other failure
+constexpr int kPlatRefused = 0;   // no atomic replace is possible here (the
+                                  // files on two volumes, a file system
+                                  // without one); a copy may do
+constexpr int kPlatReplaceFailed = -1;  // any other failure, another
+                                        // process's hold of dst included
 constexpr int kPlatNotRegular = -2;     // src or dst is no regular file (a
                                         // link, FIFO, folder): nothing done
 
-// Replaces dst by src in one atomic step, keeping dst's owner, group,
-// permissions, access-control list and extended attributes (taken over by
-// descriptor, never by path). When the caller has flushed src's data
-// (PlatSync), dst holds either its old or its new content after a crash.
+// Replaces dst by src in one atomic step. The POSIX backend keeps dst's
+// owner, group, permissions, access-control list and extended attributes
+// (taken over by descriptor, never by path); the Windows one keeps dst's
+// access-control list, attributes and streams, but the owner is src's. The
+// result never grants wider access than dst did. When the caller has
+// flushed src's data (PlatSync), dst holds either its old or its new
+// content after a crash.
 int PlatReplaceFile(const std::string& strSrc, const std::string& strDst);
 
 // Flushes the entries of the folder that holds strPath (the files created,
@@ -166,8 +174,10 @@ void PlatSleep(int nMilliseconds);
 // ---- Installation registry -------------------------------------------------
 
 // Reads the default value and the value "version" of the environment-setup
-// program's App Paths key. Returns 1 when the key could be opened (an absent
-// or over-long value then comes back empty), 0 when it cannot be opened.
+// program's App Paths key, a REG_EXPAND_SZ value expanded (Windows: the
+// 32-bit view's key first, then the 64-bit one's). Returns 1 when the key
+// could be opened (an absent or over-long value then comes back empty), 0
+// when it cannot be opened.
 int PlatReadAppPathsKey(std::string& strDefault, std::string& strVersion);
 
 // Reads one value of Tenbo2Lib.ini with the system's private-profile reader
@@ -187,9 +197,11 @@ unsigned PlatGetPrivateProfileString(const char* pszSection, const char* pszKey,
 void PlatInitProcess();
 
 // Takes the named system-wide single-instance lock and keeps it until the
-// process ends. Returns 1 when this process holds it, 0 when another process
-// does or the lock cannot be had. Never waits; a lock left by a process that
-// has ended never blocks.
+// process ends (on Windows the named mutex of the logon session and its
+// "Global\" one of the machine; another process's hold of either refuses).
+// Returns 1 when this process holds it, 0 when another process does or the lock
+// cannot be had. Never waits; a lock left by a process that has ended never
+// blocks.
 int PlatAcquireSingleInstance(const char* pszName);
 
 // Result codes of PlatIsAdministrator:
@@ -211,9 +223,11 @@ std::vector<std::string> PlatGetArguments(int argc, char** argv);
 // Returns the whole command line as the process received it, in CP932.
 std::string PlatGetCommandLine(int argc, char** argv);
 
-// Writes CP932 text to standard output, converted for the console
-// character by character (only a character that the console cannot show is
-// replaced), and flushes. Returns true on success.
+// Writes CP932 text to standard output and flushes. A Windows console gets
+// the characters themselves, whatever its code page; a pipe or a file on
+// Windows gets the CP932 bytes as they are. POSIX converts to the locale's
+// charset character by character (only a character that it lacks is
+// replaced). Returns true on success.
 bool PlatWriteConsole(const std::string& strText);
 
 // Returns true iff standard output is a terminal (a console on Windows),
