@@ -37,11 +37,17 @@ constexpr unsigned kBufStep = 1024;
 const char kDefault[] = "!default";
 
 // Reads the INI file whole into strData: 1 read, -1 missing, -9 a path
-// over 1,023 bytes or a file that cannot be read.
+// over 1,023 bytes or a file that cannot be read. A preview's skipped
+// change of the file stands for it.
 int ReadIniFile(const std::string& strIniFile, std::string& strData) {
   if (strIniFile.size() > kMaxIniPath) {
     TRACE_VALUE("inifile path too long. inifile", strIniFile);
     return -9;
+  }
+  int nSkipped = SkippedChangeOf(strIniFile, strData);
+  if (nSkipped != 0) {
+    TRACE_VALUE("inifile as the preview left it. inifile", strIniFile);
+    return nSkipped;
   }
   int nRead = MyReadFile(strIniFile, strData);
   if (nRead == kPlatReadOk) return 1;
