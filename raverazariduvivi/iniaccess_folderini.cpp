@@ -234,7 +234,7 @@ int RemoveFolderIni(const FolderIni& ini) {
   int nRet = MayChange(ini, strIni, nullptr);
   if (nRet != kCommitWrite)
     nRet = NotCarriedOut(nRet);
-  else if (!MyDeleteFile(strIni))
+  else if (!MyDeleteFile(strIni) || !PlatSyncFolderOf(strIni))
     nRet = kRewriteDeleteFailed;
   TRACE_INT("Return", nRet);
   return nRet;

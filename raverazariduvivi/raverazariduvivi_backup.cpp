@@ -61,7 +61,10 @@ bool OpenBackup() {
   std::string strHeader = BackupHeader(g_strDataPath, kBackupVersion);
   if (strHeader.empty()) return false;
   g_fpBackup = PlatOpenAppend(strPath);
-  return g_fpBackup != nullptr && WriteFlushed(strHeader);
+  // The folder is flushed too: a replaced Folder.ini whose backup file a
+  // power cut lost could never be put back.
+  return g_fpBackup != nullptr && WriteFlushed(strHeader) &&
+         PlatSyncFolderOf(strPath);
 }
 
 }  // namespace
