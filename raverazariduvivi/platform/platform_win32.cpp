@@ -588,7 +588,10 @@ int PlatReplaceFile(const std::string& strSrc, const std::string& strDst) {
   int nKind = PlatGetFileKind(strDst);
   if (nKind == kPlatQueryFailed) return kPlatReplaceFailed;
   if (nKind == kPlatMissing) return MoveInto(strSrc, strDst);
-  if (!TakeOverDacl(strDst, strSrc)) return kPlatReplaceFailed;
+  // A file system without access lists (FAT, some shares) has none to widen.
+  if (!TakeOverDacl(strDst, strSrc) && GetLastError() != ERROR_NOT_SUPPORTED &&
+      GetLastError() != ERROR_INVALID_FUNCTION)
+    return kPlatReplaceFailed;
   if (Win("ReplaceFileA", strDst,
           ReplaceFileA(strDst.c_str(), strSrc.c_str(), nullptr,
                        REPLACEFILE_WRITE_THROUGH, nullptr, nullptr) != 0))
