@@ -49,18 +49,22 @@ bool MayAppendTo(const std::string& strPath) {
   return nParse == 1;
 }
 
-// Opens the file for this run's first entry; false when it cannot be used.
-// strHeader receives the header to write before that entry.
-bool OpenBackup(std::string& strHeader) {
+// Opens the file for this run's first entry and writes the run's header;
+// false when it cannot be used. A power cut may lose the name of a file
+// just created until its folder is flushed, and with it every entry, while
+// the cabinets' replaced Folder.ini (flushed in their own folders) stay: so
+// the folder is flushed before the first change, once the file parses.
+bool OpenBackup() {
   std::string strDir;
   if (!GetUsableCurrentDirectory(strDir)) return false;
   std::string strPath = JoinPath(strDir, "backup" + g_strTimestamp + ".dat");
   TRACE_VALUE("strBackupPath", strPath);
   if (!MayAppendTo(strPath)) return false;
-  strHeader = BackupHeader(g_strDataPath);
+  std::string strHeader = BackupHeader(g_strDataPath);
   if (strHeader.empty()) return false;
   g_fpBackup = PlatOpenAppend(strPath);
-  return g_fpBackup != nullptr;
+  return g_fpBackup != nullptr && PlatWrite(g_fpBackup.get(), strHeader) &&
+         PlatSync(g_fpBackup.get()) && PlatSyncFolderOf(strPath);
 }
 
 }  // namespace
@@ -74,10 +78,9 @@ void BackupStart(const std::string& strTimestamp) {
 int BackupWrite(const BackupEntry& entry) {
   TRACE("Start BackupWrite()");
   std::string strBytes = BackupEntryBytes(entry);
-  std::string strHeader;
   bool bOk = !g_bFailed && !strBytes.empty() &&
-             (g_fpBackup != nullptr || OpenBackup(strHeader));
-  bOk = bOk && PlatWrite(g_fpBackup.get(), strHeader + strBytes) &&
+             (g_fpBackup != nullptr || OpenBackup());
+  bOk = bOk && PlatWrite(g_fpBackup.get(), strBytes) &&
         PlatSync(g_fpBackup.get());
   if (!bOk && g_fpBackup != nullptr) g_bFailed = true;
   TRACE_INT("Return", bOk ? 1 : -1);
