@@ -14,7 +14,8 @@
 //            data was flushed is left empty or short.
 // Limits: no other mixes (a part of the unflushed bytes, one name change
 // kept and another lost); metadata (modes, owners, attributes) and folder
-// creation are not modelled; a write is all or nothing.
+// creation are not modelled; a write or truncation is all or nothing and
+// counts as data.
 //
 // On each state: every Folder.ini is whole (the original or the tool's new
 // version), or "/undo" of the run, run on that state, makes it whole; each
@@ -118,8 +119,11 @@ struct Model {
       if (name.first.substr(0, name.first.rfind('/')) == strFolder)
         mapDurable[name.first] = name.second;
   }
+  // A file opened read-only before (no record) is flushed in vain.
   void ApplyToFile(const Op& op) {
-    Inode& file = mapInodes[mapAlias[op.nIno]];
+    auto alias = mapAlias.find(op.nIno);
+    if (alias == mapAlias.end()) return;
+    Inode& file = mapInodes[alias->second];
     size_t nOffset = static_cast<size_t>(op.nNum);
     if (op.strKind == "write" && file.strCur.size() < nOffset)
       file.strCur.resize(nOffset);
@@ -198,7 +202,7 @@ bool Whole(const std::string& strIni, int nCab, bool& bNew) {
   return bNew || strIni == TestCabinetIni(TestCabName(nCab), false, 0);
 }
 
-// The cabinets ("Lib/Cab") whose new Folder.ini the backup file holds.
+// The changes the backup file holds: "Lib/Cab", LF, the bytes after.
 std::set<std::string> BackupEntries(const Run& run) {
   std::vector<BackupRun> vRuns;
   std::string strData =
@@ -207,7 +211,8 @@ std::set<std::string> BackupEntries(const Run& run) {
   if (ParseBackupFile(strData, vRuns) < 0) return setCovered;
   for (const BackupRun& backup : vRuns)
     for (const BackupEntry& entry : backup.vEntries)
-      setCovered.insert(entry.strLibrary + "/" + entry.strCabinet);
+      setCovered.insert(entry.strLibrary + "/" + entry.strCabinet + "\n" +
+                        entry.strAfter);
   return setCovered;
 }
 
@@ -236,10 +241,10 @@ std::vector<std::pair<int, int>> CheckCabinets(State& state) {
   for (int nLib = 1; nLib <= kLibs; ++nLib)
     for (int nCab = 1; nCab <= kCabs; ++nCab) {
       bool bNew = false;
-      if (!Whole(TestReadFile(CabinetIni(state.run, nLib, nCab)), nCab, bNew))
-        vTorn.emplace_back(nLib, nCab);
+      std::string strIni = TestReadFile(CabinetIni(state.run, nLib, nCab));
+      if (!Whole(strIni, nCab, bNew)) vTorn.emplace_back(nLib, nCab);
       std::string strName = TestLibName(nLib) + "/" + TestCabName(nCab);
-      if (!bNew || setCovered.count(strName) != 0) continue;
+      if (!bNew || setCovered.count(strName + "\n" + strIni) != 0) continue;
       ++state.fig.nMissingEntries;
       state.Note(strName + " new, no backup entry");
     }

@@ -6,7 +6,7 @@
  *
  * A record is one line, the file by inode number (a descriptor's file) or
  * by absolute path (a name):
- *   open INO FLAGS PATH     an open with O_CREAT or O_TRUNC (flags in hex)
+ *   open INO FLAGS PATH     an open that may write (flags in hex)
  *   write INO OFFSET LEN    followed by the LEN bytes written at OFFSET
  *   trunc INO LEN           ftruncate
  *   fsync INO               fsync or fdatasync of a file
@@ -14,8 +14,9 @@
  *   rename OLD NEW
  *   unlink PATH
  * Only successful calls are logged. Not recorded: mkdir, links, metadata
- * (modes, owners, extended attributes), pwrite, writev, renameat and
- * unlinkat, which the tool does not use. */
+ * (modes, owners, extended attributes), pwrite, writev, renameat, unlinkat,
+ * descriptors from dup or from openat with a folder's descriptor, none of
+ * which the tool uses on a store. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -88,7 +89,7 @@ static int DoOpenAt(const char* pszName, int nDirFd, const char* pszPath,
   Absolute(pszPath, szAbs);
   g_abUnder[nFd] = (char)(nDirFd == AT_FDCWD && IsUnder(szAbs));
   int bDir = 0;
-  if (g_abUnder[nFd] && (nFlags & (O_CREAT | O_TRUNC)) != 0)
+  if (g_abUnder[nFd] && (nFlags & (O_CREAT | O_TRUNC | O_WRONLY | O_RDWR)) != 0)
     Log("", 0, "open %lu %x %s\n", Inode(nFd, &bDir), nFlags, szAbs);
   return nFd;
 }
