@@ -4,33 +4,45 @@
 //
 // A file is one or more runs back to back; each run is a header and zero or
 // more entries. Lines end with CR LF; the Folder.ini bytes are length-
-// prefixed, so any byte may stand in them:
-//   RAVBACKUP 1                 the header: magic and format version
+// prefixed, so any byte may stand in them. Version 2, which the writer
+// writes, gives every item a check on its first line:
+//   RAVBACKUP 2 <length> <crc>  the header: magic, version and check
 //   data=<data folder path>
-//   entry
+//   entry <length> <crc>        an entry: its check, then
 //   library=<name>
 //   cabinet=<name>
 //   path=<cabinet folder path>
 //   before=<count>|none         then <count> raw bytes and CR LF
 //   after=<count>|none          then <count> raw bytes and CR LF
 //   end
-// A count is decimal digits without sign or leading zero, at most
-// kMaxBackupPayload. The encoding is canonical: encoding the parsed runs
-// again gives back the file's bytes, up to a dropped cut tail.
+// <length> counts the item's bytes after its first line and <crc> is their
+// CRC-32 (IEEE 802.3) in 8 lower-case hex digits. Version 1 has the same
+// items without checks: "RAVBACKUP 1" and "entry" alone on their lines. A
+// count or length is decimal digits without sign or leading zero; a count
+// is at most kMaxBackupPayload. The encoding is canonical: encoding the
+// parsed runs again gives back the file's bytes, up to a dropped cut tail.
+// Version 1 runs may be followed by version 2 runs (a run appended by this
+// writer), never the other way round.
 //
-// A cut tail: each entry is written and flushed before its cabinet's
-// Folder.ini is replaced, so a run killed while writing one leaves a proper
-// prefix of an entry (or of a later run's header) at the end of the file,
-// and that cabinet was never changed (a count that reaches past the end is
-// such a prefix). Such a tail is dropped, not taken for damage: every change
-// the run made is still covered. A prefix of anything else, a count above
-// kMaxBackupPayload, or a cut inside the first header is damage.
+// A cut tail: each item is written and flushed before the next one is
+// written (and an entry before its cabinet's Folder.ini is replaced), so a
+// run killed while writing one leaves, behind the last flushed item, bytes
+// that were never flushed, and that cabinet was never changed. In a
+// version 2 run such a tail is anything at all (a prefix, zeros, old bytes
+// of the disk where the write reached it out of order): the first item
+// that does not read whole with its check holding starts a cut tail unless
+// a whole, checked item starts anywhere behind its first byte; then it is
+// damage. In a version 1 run only a proper prefix of an entry or header at
+// the very end is a cut tail (a count that reaches past the end is one).
+// Such a tail is dropped, not taken for damage: every change the run made
+// is still covered. A file without a whole first header is damaged.
 //
 // Results of ParseBackupFile: 1 the whole file parsed; 2 parsed, a cut tail
-// dropped; -1 damaged (no header, unknown magic or version, a malformed
-// line anywhere but in a cut tail, a field holding CR or LF, a count that is
-// no plain decimal or too large, a payload not followed by CR LF, a missing
-// "end"); vRuns is then empty.
+// dropped; -1 damaged (no whole first header, unknown magic or version, a
+// version 2 item that fails before a whole one, in version 1 a malformed
+// line anywhere but in a cut tail, a field holding CR or LF, a count that
+// is no plain decimal or too large, a payload not followed by CR LF, a
+// missing "end"); vRuns is then empty.
 #pragma once
 
 #include <cstdint>
@@ -52,19 +64,30 @@ struct BackupEntry {
   std::string strAfter;
 };
 
-// One run: the data folder it worked on and its entries in the order of
-// the changes.
+// The format version that the writer writes.
+constexpr int kBackupVersion = 2;
+
+// One run: the data folder it worked on, its entries in the order of the
+// changes, and the format version (1 or 2) its header names.
 struct BackupRun {
   std::string strDataPath;
   std::vector<BackupEntry> vEntries;
+  int nVersion = kBackupVersion;
 };
 
-// Returns the header of a run; "" when the path holds CR or LF.
-std::string BackupHeader(const std::string& strDataPath);
+// Returns the header of a run in format version nVersion (1 or 2); "" when
+// the path holds CR or LF.
+std::string BackupHeader(const std::string& strDataPath,
+                         int nVersion = kBackupVersion);
 
-// Returns the bytes of one entry; "" when a name or the path holds CR or LF,
-// or a payload is larger than kMaxBackupPayload.
-std::string BackupEntryBytes(const BackupEntry& entry);
+// Returns the bytes of one entry in format version nVersion (1 or 2); ""
+// when a name or the path holds CR or LF, or a payload is larger than
+// kMaxBackupPayload.
+std::string BackupEntryBytes(const BackupEntry& entry,
+                             int nVersion = kBackupVersion);
+
+// Returns the bytes of the runs, each in its own version.
+std::string BackupFileBytes(const std::vector<BackupRun>& vRuns);
 
 // Parses the whole file strData into vRuns (replaced).
 int ParseBackupFile(const std::string& strData, std::vector<BackupRun>& vRuns);

@@ -37,11 +37,17 @@ constexpr unsigned kBufStep = 1024;
 const char kDefault[] = "!default";
 
 // Reads the INI file whole into strData: 1 read, -1 missing, -9 a path
-// over 1,023 bytes or a file that cannot be read.
+// over 1,023 bytes or a file that cannot be read. A preview's skipped
+// change of the file stands for it.
 int ReadIniFile(const std::string& strIniFile, std::string& strData) {
   if (strIniFile.size() > kMaxIniPath) {
     TRACE_VALUE("inifile path too long. inifile", strIniFile);
     return -9;
+  }
+  int nSkipped = SkippedChangeOf(strIniFile, strData);
+  if (nSkipped != 0) {
+    TRACE_VALUE("inifile as the preview left it. inifile", strIniFile);
+    return nSkipped;
   }
   int nRead = MyReadFile(strIniFile, strData);
   if (nRead == kPlatReadOk) return 1;
@@ -53,6 +59,18 @@ int ReadIniFile(const std::string& strIniFile, std::string& strData) {
   }
   TRACE_ERROR("inifile cannot read. inifile=" + strIniFile);
   return -9;
+}
+
+// Reads the INI file pszName of strFolder as ReadIniFile does. A folder
+// the system cannot tell about fails the read, even where the file itself
+// would open: a failed query about a library or a cabinet is a failure.
+int ReadFolderFile(const std::string& strFolder, const char* pszName,
+                   std::string& strData) {
+  if (PlatGetFileKind(strFolder) == kPlatQueryFailed) {
+    TRACE_ERROR("folder cannot be checked. folder=" + strFolder);
+    return -9;
+  }
+  return ReadIniFile(JoinPath(strFolder, pszName), strData);
 }
 
 void TraceProfileCall(const char* pszSection, const char* pszKey,
@@ -131,10 +149,9 @@ int getKeyValue(const std::string& strFolder, int nKey, std::string& strValue) {
     return -9;
   }
   if (nKey < kKeyNameList || nKey > kKeyUserList) return -9;
-  std::string strIniFile = JoinPath(strFolder, g_aKeyTable[nKey][0]);
-  TRACE_VALUE("strIniFile", strIniFile);
+  TRACE_VALUE("strIniFile", JoinPath(strFolder, g_aKeyTable[nKey][0]));
   std::string strData;
-  int nRet = ReadIniFile(strIniFile, strData);
+  int nRet = ReadFolderFile(strFolder, g_aKeyTable[nKey][0], strData);
   if (nRet == 1) nRet = LookUpValue(strData, nKey, strValue);
   TRACE_INT("Return", nRet);
   return nRet;
@@ -176,7 +193,7 @@ int ReadFolderIni(const std::string& strFolder, FolderIni& ini) {
   ini.strFolder = strFolder;
   int nRet = -9;
   if (!strFolder.empty())
-    nRet = ReadIniFile(JoinPath(strFolder, "Folder.ini"), ini.strData);
+    nRet = ReadFolderFile(strFolder, "Folder.ini", ini.strData);
   if (nRet == -1) nRet = 0;
   ini.bExists = nRet == 1;
   TRACE_INT("Return", nRet);

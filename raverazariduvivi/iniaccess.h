@@ -114,12 +114,22 @@ int existUser(const FolderIni& ini, int nKey, const std::string& strUser,
 // every check that needs no writing has passed: its new bytes *pNew, or its
 // removal (pNew null). kCommitWrite carries it out, kCommitSkip does nothing
 // and lets the change succeed (a preview), kRewriteNotCommitted fails it.
+// A skipped change is kept: every later read of that Folder.ini (through
+// ReadFolderIni or getKeyValue) sees what the change would have left, its
+// bytes or no file, and a later change of it takes it for the regular file
+// the change would have written; so a preview that comes back to a cabinet
+// goes on as the real run would.
 constexpr int kCommitWrite = 1;
 constexpr int kCommitSkip = 0;
 using FolderIniCommit = int (*)(const FolderIni& ini, const std::string* pNew);
 
 // Sets the decision of every later rewrite; nullptr (the default) writes.
+// Forgets the skipped changes kept so far.
 void SetFolderIniCommit(FolderIniCommit fnCommit);
+
+// What the last skipped change of the INI file strIniFile left: 1 its bytes
+// (in strData), -1 no file, 0 no skipped change stands for that file.
+int SkippedChangeOf(const std::string& strIniFile, std::string& strData);
 
 // Writes (mode 0), removes (mode 1) or looks for (mode 2) the [ReadUserInfo]
 // section of the Folder.ini read into ini.

@@ -1,4 +1,6 @@
 #include <exception>
+#include <map>
+#include <optional>
 
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
@@ -13,6 +15,10 @@ constexpr size_t kSectionHeaderLen = sizeof(kSectionHeader) - 1;
 const char kNewLine[] = "\r\n";
 
 FolderIniCommit g_fnCommit = nullptr;
+
+// The skipped changes by Folder.ini path: the bytes each would have left,
+// or nullopt where it would have removed the file.
+std::map<std::string, std::optional<std::string>> g_mSkipped;
 
 // Returns the [ReadUserInfo] block that a write puts in the file.
 std::string SectionBlock(const std::string& strUserNameList,
@@ -119,20 +125,23 @@ bool WriteNewFile(const std::string& strPath, const std::string& strData) {
   return bWritten;
 }
 
-// Writes strData into Folder.ini.new and moves that over Folder.ini. A
-// Folder.ini that is a link, a FIFO or a device is never written through.
 // Tells whether a change of the Folder.ini at strIni is carried out:
-// kCommitWrite yes, kCommitSkip no but it counts as done (a preview), else
-// the change's failure. A Folder.ini that is a link, a FIFO or a device is
-// never written through.
+// kCommitWrite yes, kCommitSkip no but it counts as done (a preview, which
+// keeps what it would have left), else the change's failure. A Folder.ini
+// that is a link, a FIFO or a device is never written through; one that a
+// skipped change stands for is the regular file it would have written.
 int MayChange(const FolderIni& ini, const std::string& strIni,
               const std::string* pNew) {
-  if (ini.bExists && !PlatIsRegularFile(strIni)) {
+  if (ini.bExists && g_mSkipped.count(strIni) == 0 &&
+      !PlatIsRegularFile(strIni)) {
     TRACE_ERROR("Not a regular file. file=" + strIni);
     return kRewriteNotRegular;
   }
   int nCommit = g_fnCommit == nullptr ? kCommitWrite : g_fnCommit(ini, pNew);
   if (nCommit != kCommitWrite) TRACE_INT("Not written. nCommit", nCommit);
+  if (nCommit == kCommitSkip)
+    g_mSkipped[strIni] =
+        pNew ? std::optional<std::string>(*pNew) : std::nullopt;
   return nCommit;
 }
 
@@ -196,7 +205,18 @@ bool CheckArguments(const std::string& strFolder, int nMode) {
 
 }  // namespace
 
-void SetFolderIniCommit(FolderIniCommit fnCommit) { g_fnCommit = fnCommit; }
+void SetFolderIniCommit(FolderIniCommit fnCommit) {
+  g_fnCommit = fnCommit;
+  g_mSkipped.clear();
+}
+
+int SkippedChangeOf(const std::string& strIniFile, std::string& strData) {
+  auto it = g_mSkipped.find(strIniFile);
+  if (it == g_mSkipped.end()) return 0;
+  if (!it->second) return -1;
+  strData = *it->second;
+  return 1;
+}
 
 int PutFolderIni(const FolderIni& ini, const std::string& strData) {
   TRACE("Start PutFolderIni()");
@@ -214,7 +234,7 @@ int RemoveFolderIni(const FolderIni& ini) {
   int nRet = MayChange(ini, strIni, nullptr);
   if (nRet != kCommitWrite)
     nRet = NotCarriedOut(nRet);
-  else if (!MyDeleteFile(strIni))
+  else if (!MyDeleteFile(strIni) || !PlatSyncFolderOf(strIni))
     nRet = kRewriteDeleteFailed;
   TRACE_INT("Return", nRet);
   return nRet;

@@ -16,17 +16,12 @@ PlatFileHandle g_fpBackup;
 // is appended behind it, so that it stays a cut tail.
 bool g_bFailed = false;
 
-// Rewrites the file at strPath as the runs parsed from it, through a new
-// file and the atomic replace, so that a cut tail is gone before anything
-// is appended behind it.
+// Rewrites the file at strPath as the runs parsed from it, each in its own
+// format version, through a new file and the atomic replace, so that a cut
+// tail is gone before anything is appended behind it.
 bool DropCutTail(const std::string& strPath,
                  const std::vector<BackupRun>& vRuns) {
-  std::string strIntact;
-  for (const BackupRun& run : vRuns) {
-    strIntact += BackupHeader(run.strDataPath);
-    for (const BackupEntry& entry : run.vEntries)
-      strIntact += BackupEntryBytes(entry);
-  }
+  std::string strIntact = BackupFileBytes(vRuns);
   std::string strNew = strPath + ".new";
   if (!MyDeleteFile(strNew)) return false;
   PlatFileHandle pFile = PlatCreateFile(strNew);
@@ -49,22 +44,27 @@ bool MayAppendTo(const std::string& strPath) {
   return nParse == 1;
 }
 
-// Opens the file for this run's first entry and writes the run's header;
-// false when it cannot be used. A power cut may lose the name of a file
-// just created until its folder is flushed, and with it every entry, while
-// the cabinets' replaced Folder.ini (flushed in their own folders) stay: so
-// the folder is flushed before the first change, once the file parses.
+bool WriteFlushed(const std::string& strBytes) {
+  return PlatWrite(g_fpBackup.get(), strBytes) && PlatSync(g_fpBackup.get());
+}
+
+// Opens the file for this run's first entry and writes the run's header,
+// flushed on its own: every item is on the disk before the next one is
+// written, so that a reader can tell a cut tail from damage. False when the
+// file cannot be used.
 bool OpenBackup() {
   std::string strDir;
   if (!GetUsableCurrentDirectory(strDir)) return false;
   std::string strPath = JoinPath(strDir, "backup" + g_strTimestamp + ".dat");
   TRACE_VALUE("strBackupPath", strPath);
   if (!MayAppendTo(strPath)) return false;
-  std::string strHeader = BackupHeader(g_strDataPath);
+  std::string strHeader = BackupHeader(g_strDataPath, kBackupVersion);
   if (strHeader.empty()) return false;
   g_fpBackup = PlatOpenAppend(strPath);
-  return g_fpBackup != nullptr && PlatWrite(g_fpBackup.get(), strHeader) &&
-         PlatSync(g_fpBackup.get()) && PlatSyncFolderOf(strPath);
+  // The folder is flushed too: a replaced Folder.ini whose backup file a
+  // power cut lost could never be put back.
+  return g_fpBackup != nullptr && WriteFlushed(strHeader) &&
+         PlatSyncFolderOf(strPath);
 }
 
 }  // namespace
@@ -77,11 +77,9 @@ void BackupStart(const std::string& strTimestamp) {
 
 int BackupWrite(const BackupEntry& entry) {
   TRACE("Start BackupWrite()");
-  std::string strBytes = BackupEntryBytes(entry);
+  std::string strBytes = BackupEntryBytes(entry, kBackupVersion);
   bool bOk = !g_bFailed && !strBytes.empty() &&
-             (g_fpBackup != nullptr || OpenBackup());
-  bOk = bOk && PlatWrite(g_fpBackup.get(), strBytes) &&
-        PlatSync(g_fpBackup.get());
+             (g_fpBackup != nullptr || OpenBackup()) && WriteFlushed(strBytes);
   if (!bOk && g_fpBackup != nullptr) g_bFailed = true;
   TRACE_INT("Return", bOk ? 1 : -1);
   return bOk ? 1 : -1;

@@ -1,9 +1,12 @@
 // The run's backup file: backup<timestamp>.dat in the current directory,
 // beside the result file, holding what the run changed in each cabinet's
 // Folder.ini (backupfile.h gives the format). Nothing is created before
-// the first change; each entry is written and flushed before that change
-// is made, so a run killed at any instant leaves a backup of every change
-// it made. A run in the same second as an earlier one appends to its file.
+// the first change; the run's header, then each entry, is written and
+// flushed on its own, each entry before its change is made, so a run
+// killed at any instant leaves a backup of every change it made and at
+// most one unflushed item behind them. A run in the same second as an
+// earlier one appends to its file, in version 2 behind runs of either
+// version, after dropping a cut tail.
 //
 // Results of BackupWrite:
 //   1 the entry is written and flushed

@@ -46,6 +46,7 @@ int resetAuth(const std::string& strLib, const std::string& strCab,
 
 // Makes every later change of Folder.ini a preview (bPreview: each check,
 // edit and record as in a real run, but no Folder.ini or Folder.ini.new is
-// written) or real, each change kept first in the backup file named after
-// strTimestamp (raverazariduvivi_backup.h).
+// written, and later reads see what would have been, iniaccess.h) or real,
+// each change kept first in the backup file named after strTimestamp
+// (raverazariduvivi_backup.h).
 void PrepareChanges(bool bPreview, const std::string& strTimestamp);

@@ -27,6 +27,21 @@ bool Holds(const FolderIni& ini, bool bExists, const std::string& strData) {
   return ini.bExists == bExists && (!bExists || ini.strData == strData);
 }
 
+// Tells whether the run's change of this cabinet was cut short while it
+// copied the new bytes over the live Folder.ini, where the system refused
+// the atomic replace: Folder.ini.new still holds exactly those bytes,
+// since it is removed only once the copy is whole and on the disk. The
+// torn Folder.ini is then the run's own doing, not a later change.
+bool WasCutShort(const BackupEntry& entry) {
+  std::string strNew;
+  bool bCut = entry.bAfter &&
+              MyReadFile(JoinPath(entry.strPath, "Folder.ini.new"), strNew) ==
+                  kPlatReadOk &&
+              strNew == entry.strAfter;
+  if (bCut) TRACE("Cut short while copied in place.");
+  return bCut;
+}
+
 int Record(const BackupEntry& entry, bool bOk, const std::string& strMsg) {
   LogOut(SetResultLog(kLogUnd, bOk ? kLogOk : kLogNg, kLogNone, "",
                       entry.strLibrary, entry.strCabinet, strMsg));
@@ -68,7 +83,7 @@ int undoCabinet(const BackupEntry& entry) {
     TRACE("Already as before the run.");
     return Record(entry, true, "");
   }
-  if (!Holds(ini, entry.bAfter, entry.strAfter))
+  if (!Holds(ini, entry.bAfter, entry.strAfter) && !WasCutShort(entry))
     return Record(entry, false, kMsgChanged);
   int nRet =
       entry.bBefore ? PutFolderIni(ini, entry.strBefore) : RemoveFolderIni(ini);

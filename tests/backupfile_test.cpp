@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
 using namespace std::string_literals;
@@ -28,24 +31,33 @@ const std::vector<BackupEntry> kEntries = {
     Entry("L", "C", true, "RAVBACKUP 1\r\ndata=/x\r\n", true, "\x81"),
 };
 
+// Version 1 runs, then the version 2 runs that this writer appends behind
+// them; and a file of version 2 runs alone.
 const std::vector<BackupRun> kRuns = {
-    {"/d", {kEntries[0], kEntries[1], kEntries[2]}},
-    {"/d", {}},
-    {"C:\\ソ data", {kEntries[3], kEntries[4], kEntries[5]}},
+    {"/d", {kEntries[0], kEntries[1], kEntries[2]}, 1},
+    {"/d", {}, 1},
+    {"C:\\ソ data", {kEntries[3], kEntries[4], kEntries[5]}, 2},
+    {"/d", {}, 2},
+    {"/d", {kEntries[1]}, 2},
+};
+const std::vector<BackupRun> kRunsV2 = {
+    {"/d", {kEntries[5], kEntries[0]}},
+    {"/d", {kEntries[1]}},
 };
 
 // The file of the runs, and the offset behind each header and entry.
 std::string FileOf(const std::vector<BackupRun>& vRuns,
-                   std::vector<size_t>* pvEnds = nullptr) {
+                   std::vector<size_t>* pvEnds) {
   std::string strFile;
   for (const BackupRun& run : vRuns) {
-    strFile += BackupHeader(run.strDataPath);
-    if (pvEnds) pvEnds->push_back(strFile.size());
+    strFile += BackupHeader(run.strDataPath, run.nVersion);
+    pvEnds->push_back(strFile.size());
     for (const BackupEntry& entry : run.vEntries) {
-      strFile += BackupEntryBytes(entry);
-      if (pvEnds) pvEnds->push_back(strFile.size());
+      strFile += BackupEntryBytes(entry, run.nVersion);
+      pvEnds->push_back(strFile.size());
     }
   }
+  EXPECT_EQ(strFile, BackupFileBytes(vRuns));
   return strFile;
 }
 
@@ -55,7 +67,7 @@ std::vector<BackupRun> FirstItems(const std::vector<BackupRun>& vRuns,
   std::vector<BackupRun> vOut;
   for (const BackupRun& run : vRuns) {
     if (nItems-- == 0) break;
-    vOut.push_back({run.strDataPath, {}});
+    vOut.push_back({run.strDataPath, {}, run.nVersion});
     for (size_t n = 0; n < run.vEntries.size() && nItems > 0; ++n, --nItems)
       vOut.back().vEntries.push_back(run.vEntries[n]);
   }
@@ -68,6 +80,7 @@ void ExpectRuns(const std::vector<BackupRun>& vGot,
   for (size_t nRun = 0; nRun < vGot.size(); ++nRun) {
     const BackupRun& got = vGot[nRun];
     EXPECT_EQ(got.strDataPath, vWant[nRun].strDataPath) << strAt;
+    EXPECT_EQ(got.nVersion, vWant[nRun].nVersion) << strAt;
     ASSERT_EQ(got.vEntries.size(), vWant[nRun].vEntries.size()) << strAt;
     for (size_t n = 0; n < got.vEntries.size(); ++n) {
       const BackupEntry& a = got.vEntries[n];
@@ -82,67 +95,92 @@ void ExpectRuns(const std::vector<BackupRun>& vGot,
 }
 
 // The example of docs/backup-format.md, then an entry with a NUL, an empty
-// payload and a trail byte 0x5C in every field.
+// payload and a trail byte 0x5C in every field; in version 2, whose checks
+// are zlib's CRC-32, and in version 1.
 TEST(BackupFile, WritesTheDocumentedBytes) {
-  EXPECT_EQ(
-      BackupHeader("C:\\Data") +
-          BackupEntryBytes({"ソ", "CabA", "C:\\Data\\ソ\\CabA", false, "", true,
-                            "[ReadUserInfo]\r\nUserNameList=a,\r\n"}) +
-          BackupEntryBytes(
-              {"ソ", "表", "C:\\Data\\ソ\\表", true, "a\r\n\0"s, true, ""}),
-      "RAVBACKUP 1\r\ndata=C:\\Data\r\n"
-      "entry\r\nlibrary=\x83\x5C\r\ncabinet=CabA\r\n"
+  const BackupEntry aEntries[] = {
+      {"ソ", "CabA", "C:\\Data\\ソ\\CabA", false, "", true,
+       "[ReadUserInfo]\r\nUserNameList=a,\r\n"},
+      {"ソ", "表", "C:\\Data\\ソ\\表", true, "a\r\n\0"s, true, ""}};
+  const std::string strBody1 =
+      "library=\x83\x5C\r\ncabinet=CabA\r\n"
       "path=C:\\Data\\\x83\x5C\\CabA\r\n"
       "before=none\r\nafter=33\r\n"
-      "[ReadUserInfo]\r\nUserNameList=a,\r\n\r\nend\r\n"
-      "entry\r\nlibrary=\x83\\\r\ncabinet=\x95\\\r\n"
+      "[ReadUserInfo]\r\nUserNameList=a,\r\n\r\nend\r\n";
+  const std::string strBody2 =
+      "library=\x83\\\r\ncabinet=\x95\\\r\n"
       "path=C:\\Data\\\x83\\\\\x95\\\r\n"
-      "before=4\r\na\r\n\0\r\nafter=0\r\n\r\nend\r\n"s);
+      "before=4\r\na\r\n\0\r\nafter=0\r\n\r\nend\r\n"s;
+  const struct {
+    int nVersion;
+    std::string strWant;
+  } kCases[] = {
+      {2,
+       "RAVBACKUP 2 14 637b6469\r\ndata=C:\\Data\r\n"
+       "entry 111 45eac7b0\r\n" +
+           strBody1 + "entry 76 602fcc78\r\n" + strBody2},
+      {1, "RAVBACKUP 1\r\ndata=C:\\Data\r\nentry\r\n" + strBody1 + "entry\r\n" +
+              strBody2},
+  };
+  for (const auto& c : kCases)
+    EXPECT_EQ(BackupHeader("C:\\Data", c.nVersion) +
+                  BackupEntryBytes(aEntries[0], c.nVersion) +
+                  BackupEntryBytes(aEntries[1], c.nVersion),
+              c.strWant)
+        << "version " << c.nVersion;
 }
 
 TEST(BackupFile, RefusesToWriteLineEndsInFields) {
-  EXPECT_EQ(BackupHeader("/d\r"), "");
-  EXPECT_EQ(BackupHeader("/d\nx"), "");
-  for (BackupEntry entry : {Entry("a\nb", "C", false, "", false, ""),
-                            Entry("L", "C\r", false, "", false, "")})
-    EXPECT_EQ(BackupEntryBytes(entry), "") << entry.strPath;
-}
-
-// Every prefix of a file of two runs: the headers and entries it holds
-// whole are read back, a cut one is dropped (2), and a cut inside the first
-// header leaves no file (-1). Re-encoding what was read gives back exactly
-// the whole part.
-TEST(BackupFile, ReadsEveryPrefixBackWhole) {
-  std::vector<size_t> vEnds;
-  const std::string strFile = FileOf(kRuns, &vEnds);
-  for (size_t nCut = 0; nCut <= strFile.size(); ++nCut) {
-    size_t nWhole = 0;
-    while (nWhole < vEnds.size() && vEnds[nWhole] <= nCut) ++nWhole;
-    bool bAtEnd = nWhole > 0 && vEnds[nWhole - 1] == nCut;
-    std::vector<BackupRun> vRuns = {{"stale", {}}};
-    int nRet = ParseBackupFile(strFile.substr(0, nCut), vRuns);
-    std::string strAt = "cut at " + std::to_string(nCut);
-    EXPECT_EQ(nRet, nWhole == 0 ? -1 : bAtEnd ? 1 : 2) << strAt;
-    ExpectRuns(vRuns, FirstItems(kRuns, nWhole), strAt);
-    EXPECT_EQ(FileOf(vRuns), strFile.substr(0, nWhole ? vEnds[nWhole - 1] : 0))
-        << strAt;
+  for (int nVersion : {1, 2}) {
+    EXPECT_EQ(BackupHeader("/d\r", nVersion), "");
+    EXPECT_EQ(BackupHeader("/d\nx", nVersion), "");
+    for (BackupEntry entry : {Entry("a\nb", "C", false, "", false, ""),
+                              Entry("L", "C\r", false, "", false, "")})
+      EXPECT_EQ(BackupEntryBytes(entry, nVersion), "") << entry.strPath;
   }
 }
 
-TEST(BackupFile, RefusesDamage) {
+// Every prefix of a file of runs: the headers and entries it holds whole
+// are read back, a cut one is dropped (2), and a cut inside the first
+// header leaves no file (-1). Re-encoding what was read gives back exactly
+// the whole part.
+TEST(BackupFile, ReadsEveryPrefixBackWhole) {
+  for (const std::vector<BackupRun>* pRuns : {&kRuns, &kRunsV2}) {
+    std::vector<size_t> vEnds;
+    const std::string strFile = FileOf(*pRuns, &vEnds);
+    for (size_t nCut = 0; nCut <= strFile.size(); ++nCut) {
+      size_t nWhole = 0;
+      while (nWhole < vEnds.size() && vEnds[nWhole] <= nCut) ++nWhole;
+      bool bAtEnd = nWhole > 0 && vEnds[nWhole - 1] == nCut;
+      std::vector<BackupRun> vRuns = {{"stale", {}}};
+      int nRet = ParseBackupFile(strFile.substr(0, nCut), vRuns);
+      std::string strAt = "cut at " + std::to_string(nCut);
+      EXPECT_EQ(nRet, nWhole == 0 ? -1 : bAtEnd ? 1 : 2) << strAt;
+      ExpectRuns(vRuns, FirstItems(*pRuns, nWhole), strAt);
+      EXPECT_EQ(BackupFileBytes(vRuns),
+                strFile.substr(0, nWhole ? vEnds[nWhole - 1] : 0))
+          << strAt;
+    }
+  }
+}
+
+// Version 1 damage: anything out of place but a prefix at the very end.
+TEST(BackupFile, RefusesDamageInVersion1) {
   const std::string strHead = "RAVBACKUP 1\r\ndata=/d\r\n";
-  const std::string strGood = BackupEntryBytes(kEntries[0]);
+  const std::string strGood = BackupEntryBytes(kEntries[0], 1);
   const std::string strNames = "entry\r\nlibrary=L\r\ncabinet=C\r\npath=/p\r\n";
   const std::string strNone = "before=none\r\nafter=none\r\n";
   const std::string aFiles[] = {
       "",
       "\r\n" + strHead,
       "RAVBACKUP 2\r\ndata=/d\r\n",
+      "RAVBACKUP 3\r\ndata=/d\r\n",
       "RAVBACKUP 10\r\ndata=/d\r\n",
       "ravbackup 1\r\ndata=/d\r\n",
       "RAVBACKUP 1\ndata=/d\n",
-      "RAVBACKUP 1\r\ndata=/d\r\nRAVBACKUP 2\r\ndata=/d\r\n",
-      // A cut entry or header followed by more.
+      "RAVBACKUP 1\r\ndata=/d\r\nRAVBACKUP 3\r\ndata=/d\r\n",
+      // A cut entry or header followed by more, a hole behind an entry.
+      strHead + strGood + std::string(40, '\0'),
       strHead + strGood.substr(0, 40) + strGood,
       strHead + strGood.substr(0, strGood.size() - 1) + strHead,
       strHead + strHead.substr(0, 8) + strGood,
@@ -183,15 +221,79 @@ TEST(BackupFile, RefusesDamage) {
 // A count beyond the end is what a run killed while writing the bytes
 // leaves; up to the maximum it is a cut, never an allocation.
 TEST(BackupFile, DropsACountBeyondTheEnd) {
-  const std::string strFile = BackupHeader("/d") +
-                              BackupEntryBytes(kEntries[0]) +
+  const std::string strFile = BackupHeader("/d", 1) +
+                              BackupEntryBytes(kEntries[0], 1) +
                               "entry\r\nlibrary=L\r\ncabinet=C\r\npath=/p\r\n";
   for (const char* pszCount : {"100", "1073741824"}) {
     std::vector<BackupRun> vRuns;
     EXPECT_EQ(
         ParseBackupFile(strFile + "before=" + pszCount + "\r\nabc", vRuns), 2)
         << pszCount;
-    ExpectRuns(vRuns, {{"/d", {kEntries[0]}}}, pszCount);
+    ExpectRuns(vRuns, {{"/d", {kEntries[0]}, 1}}, pszCount);
+  }
+}
+
+// The bytes with those from nFrom to nTo replaced by zeros: a hole that a
+// write reaching the disk out of order leaves.
+std::string Holed(std::string str, size_t nFrom, size_t nTo) {
+  std::fill(str.begin() + nFrom, str.begin() + nTo, '\0');
+  return str;
+}
+
+// Version 2: behind the last whole item, whatever stands (zeros, old bytes
+// of the disk, a torn or garbled item) is a cut tail and dropped; an item
+// that fails before a whole, checked one is damage, and so is a file
+// without a whole first header.
+TEST(BackupFile, TellsACutTailFromDamageInVersion2) {
+  const std::string strHead =
+      BackupHeader("/d") + BackupEntryBytes(kEntries[0]);
+  const std::string strHeadV1 =
+      BackupHeader("/d", 1) + BackupEntryBytes(kEntries[0], 1);
+  const std::string strGood = BackupEntryBytes(kEntries[3]);
+  const std::string strB = BackupEntryBytes(kEntries[1]);
+  std::string strFlipped = strB, strUpper = strB, strLonger = strB;
+  strFlipped[strB.size() / 2] ^= 0x20;
+  size_t nCrc = strB.find("\r\n") - 8;
+  std::transform(strB.begin() + nCrc, strB.begin() + nCrc + 8,
+                 strUpper.begin() + nCrc, ::toupper);
+  strLonger.insert(strB.find(' ') + 1, "1");
+  // A checked item whose body is no entry: a header's, renamed.
+  const std::string strNoEntry = "entry" + BackupHeader("/x").substr(11);
+  const std::string strZeros(64, '\0');
+  const struct {
+    std::string strHead, strTail;
+    bool bDamage;
+  } kCases[] = {
+      {strHead, strZeros, false},
+      {strHead, Holed(strB, 30, 50), false},
+      {strHead, Holed(strB, 0, strB.size() - 5), false},
+      {strHead, strFlipped, false},
+      {strHead, strUpper, false},
+      {strHead, strLonger, false},
+      {strHead, strNoEntry, false},
+      {strHead, "[ReadUserInfo]\r\nUserNameList=old,\r\n", false},
+      {strHead, "RAVBACKUP 1\r\ndata=/d\r\n", false},
+      {strHead, Holed(BackupHeader("/d") + strB, 12, 60), false},
+      {strHeadV1, Holed(BackupHeader("/d") + strB, 20, 40), false},
+      {strHead, strZeros + strGood, true},
+      {strHead, Holed(strB, 30, 50) + strGood, true},
+      {strHead, strFlipped + strGood, true},
+      {strHead, strUpper + strGood, true},
+      {strHead, strLonger + strGood, true},
+      {strHead, strNoEntry + strGood, true},
+      {strHead, strB.substr(0, 20) + strGood, true},
+      {strHead, "x\r\n" + BackupHeader("/d"), true},
+      {strHead, Holed(BackupHeader("/d") + strB, 12, 60) + strGood, true},
+      {strHeadV1, Holed(BackupHeader("/d") + strB, 20, 40) + strGood, true},
+      {"", Holed(strHead, 0, 10), true},
+      {"", Holed(strHead, 12, 20) + strGood, true},
+  };
+  for (const auto& c : kCases) {
+    std::vector<BackupRun> vRuns = {{"stale", {}}};
+    const std::string strFile = c.strHead + c.strTail;
+    int nRet = ParseBackupFile(strFile, vRuns);
+    EXPECT_EQ(nRet, c.bDamage ? -1 : 2) << strFile;
+    EXPECT_EQ(BackupFileBytes(vRuns), c.bDamage ? "" : c.strHead) << strFile;
   }
 }
 

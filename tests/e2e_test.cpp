@@ -58,13 +58,19 @@
 //                          second of its own (repeatable, in order); the
 //                          n-th one's timestamp is {RUNn} in later args
 //   == then-file PATH      a file written after the first runs
+//   == then-append PATH [FROM]
+//                          appends to PATH (made when missing) after the
+//                          first runs and the then-files, in order, the
+//                          bytes of the file FROM, or else the block
 // PATH is relative to the scratch folder, which holds inst/ (the program
-// folder), data/ (the data folder) and cwd/ (the tool's current folder).
+// folder), data/ (the data folder) and cwd/ (the tool's current folder);
+// in those of then-append, {RUNn} is filled in.
 // {PADn} anywhere stands for as many "p" as make the scratch folder's path
 // and it n bytes long, for paths of an exact length.
-// In blocks, {DATA} is the data folder, {CMDLINE} the tool's command line,
-// {TS} the run's timestamp and {TIME} any "YYYY/MM/DD hh:mm:ss" time; in
-// env and args, {DATA} and {ROOT} (the scratch folder) are filled in.
+// In blocks, {DATA} is the data folder, {NUL} a zero byte, {CMDLINE} the
+// tool's command line, {TS} the run's timestamp and {TIME} any
+// "YYYY/MM/DD hh:mm:ss" time; in env and args, {DATA} and {ROOT} (the
+// scratch folder) are filled in.
 // Every entry of the scratch folder but the run's result and trace files
 // must be the same after the run (kind, bytes, link target, permissions),
 // unless "expect" names it. A case whose directive this platform cannot
@@ -73,6 +79,7 @@
 // skipped; a run that hangs is killed after 30 seconds and fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +101,12 @@ namespace {
 // files.
 struct Node {
   std::string strKind, strPath, strTarget, strHow;
+};
+
+// Bytes appended to a file after the first runs: those of strFrom, or else
+// the block.
+struct Append {
+  std::string strPath, strFrom, strBlock;
 };
 
 struct Case {
@@ -118,6 +131,7 @@ struct Case {
   std::string strTrace;
   std::vector<std::vector<std::string>> vFirstRuns;
   std::map<std::string, std::string> mThenFiles;
+  std::vector<Append> vThenAppends;
   std::map<std::string, bool> mNewIdentity;  // by path: replaced or not
   std::string strOnly;
   size_t nRootLength = 0;  // of the scratch folder's path, for {PADn}
@@ -168,6 +182,9 @@ void Apply(Case& c, const std::string& strDirective,
   if (strVerb == "first")
     c.vFirstRuns.emplace_back(vWords.begin() + 1, vWords.end());
   if (strVerb == "then-file") c.mThenFiles[strArg] = strBlock;
+  if (strVerb == "then-append")
+    c.vThenAppends.push_back(
+        {strArg, vWords.size() > 2 ? vWords[2] : "", strBlock});
   if (strVerb == "registry") {
     c.bRegistry = strArg != "none";
     c.strExe = strArg == "-" ? "" : strArg;
@@ -228,11 +245,12 @@ std::string Replace(std::string strText, const std::string& strFrom,
   return strText;
 }
 
-// Returns a block as the tool's CP932 bytes with CR LF ends and {DATA}
-// filled in.
+// Returns a block as the tool's CP932 bytes with CR LF ends and {DATA} and
+// {NUL} filled in.
 std::string Bytes(const std::string& strBlock, const std::string& strData) {
-  return Replace(TestUtf8ToCp932(Replace(strBlock, "\n", "\r\n")), "{DATA}",
-                 strData);
+  return Replace(Replace(TestUtf8ToCp932(Replace(strBlock, "\n", "\r\n")),
+                         "{DATA}", strData),
+                 "{NUL}", std::string(1, '\0'));
 }
 
 std::string FillPaths(const std::string& strText, const ScratchDir& dir) {
@@ -450,9 +468,11 @@ void ExpectSame(const std::string& strGot, const std::string& strWant,
 }
 
 // The run's timestamp: from the result file name on the console, else from
-// the one regular result file in the current folder; "" when there is none.
-// strKind gets the name's start: "result", or "whatif" for a preview.
+// the one regular result file in the current folder that no earlier run
+// (vEarlier) made; "" when there is none. strKind gets the name's start:
+// "result", or "whatif" for a preview.
 std::string ResultStamp(const std::string& strConsole, const ScratchDir& dir,
+                        const std::vector<std::string>& vEarlier,
                         std::string& strKind) {
   std::smatch m;
   static const std::regex kName("(result|whatif)([0-9]{14})\\.txt");
@@ -465,7 +485,8 @@ std::string ResultStamp(const std::string& strConsole, const ScratchDir& dir,
   }
   std::string strStamp;
   for (const auto& entry : TestSnapshot(dir.Path("cwd")))
-    if (entry.second.chKind == 'f' && std::regex_match(entry.first, m, kName)) {
+    if (entry.second.chKind == 'f' && std::regex_match(entry.first, m, kName) &&
+        std::count(vEarlier.begin(), vEarlier.end(), m[2].str()) == 0) {
       strKind = m[1].str();
       strStamp = m[2].str();
     }
@@ -566,10 +587,11 @@ void CheckIdentities(const Case& c, const ScratchDir& dir,
 }
 
 void CheckRun(const Case& c, const ScratchDir& dir, int nExit,
-              const std::string& strOutput, const std::string& strCmdLine) {
+              const std::string& strOutput, const std::string& strCmdLine,
+              const std::vector<std::string>& vFirstStamps) {
   EXPECT_EQ(RunOutcome(nExit), RunOutcome(c.nExit & 0xFF));
   std::string strKind;
-  std::string strStamp = ResultStamp(strOutput, dir, strKind);
+  std::string strStamp = ResultStamp(strOutput, dir, vFirstStamps, strKind);
   ExpectSame(strOutput,
              Replace(TestUtf8ToCp932(c.strConsole), "{TS}", strStamp),
              "the console text");
@@ -603,18 +625,36 @@ void NextSecond() {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
+// Fills in the timestamps of the first runs made so far.
+std::string FillRuns(std::string strText,
+                     const std::vector<std::string>& vStamps) {
+  for (size_t n = 0; n < vStamps.size(); ++n)
+    strText =
+        Replace(strText, "{RUN" + std::to_string(n + 1) + "}", vStamps[n]);
+  return strText;
+}
+
 // Fills in the paths and the timestamps of the first runs made so far.
 std::vector<std::string> CaseArgs(const std::vector<std::string>& vWords,
                                   const ScratchDir& dir,
                                   const std::vector<std::string>& vStamps) {
   std::vector<std::string> vArgs;
-  for (std::string strArg : vWords) {
-    for (size_t n = 0; n < vStamps.size(); ++n)
-      strArg =
-          Replace(strArg, "{RUN" + std::to_string(n + 1) + "}", vStamps[n]);
-    vArgs.push_back(FillPaths(strArg, dir));
-  }
+  for (const std::string& strArg : vWords)
+    vArgs.push_back(FillPaths(FillRuns(strArg, vStamps), dir));
   return vArgs;
+}
+
+// Appends what a then-append names to its file.
+void AppendAfterFirst(const Append& append, const ScratchDir& dir,
+                      const std::vector<std::string>& vStamps) {
+  std::string strPath = dir.Path(FillRuns(append.strPath, vStamps));
+  std::string strBytes =
+      append.strFrom.empty()
+          ? Bytes(append.strBlock, dir.Path("data"))
+          : TestReadEntry(dir.Path(FillRuns(append.strFrom, vStamps))).strData;
+  TestEntry old = TestReadEntry(strPath);
+  ASSERT_TRUE(TestWriteFile(strPath,
+                            (old.chKind == 'f' ? old.strData : "") + strBytes));
 }
 
 // Makes the case's first runs, each in a second of its own, then writes
@@ -627,11 +667,13 @@ void RunFirst(const Case& c, const ScratchDir& dir,
     std::string strOutput, strKind;
     TestRunTool(vArgs, dir.Path("cwd"), strOutput,
                 Options(c, dir, TestCommandLine(TestToolPath(), vArgs)));
-    vStamps.push_back(ResultStamp(strOutput, dir, strKind));
+    vStamps.push_back(ResultStamp(strOutput, dir, vStamps, strKind));
   }
   for (const auto& file : c.mThenFiles)
     ASSERT_TRUE(TestWriteFile(dir.Path(file.first),
                               Bytes(file.second, dir.Path("data"))));
+  for (const Append& append : c.vThenAppends)
+    AppendAfterFirst(append, dir, vStamps);
   if (!c.vFirstRuns.empty()) NextSecond();
 }
 
@@ -664,7 +706,7 @@ void RunCase(const std::string& strName) {
   int nExit = TestRunTool(vArgs, dir.Path("cwd"), strOutput,
                           Options(c, dir, strCmdLine));
   EndRunState(vOldModes);
-  CheckRun(c, dir, nExit, strOutput, strCmdLine);
+  CheckRun(c, dir, nExit, strOutput, strCmdLine, vStamps);
   CheckFiles(c, dir, mBefore);
   CheckIdentities(c, dir, mIdsBefore);
 }

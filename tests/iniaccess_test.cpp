@@ -331,6 +331,35 @@ TEST_F(IniAccessTest, RewriteStartsFromTheBytesRead) {
                   "ReadOnlyUserList=y,"}));
 }
 
+int SkipEveryChange(const FolderIni&, const std::string*) {
+  return kCommitSkip;
+}
+
+// A preview's changes write nothing, and every later read of that
+// Folder.ini sees what they would have left: made, made again (the file it
+// would have written counts as a regular one), removed. A new commit
+// decision forgets them.
+TEST_F(IniAccessTest, SkippedChangesAreSeenByTheReadsAfterThem) {
+  SetFolderIniCommit(SkipEveryChange);
+  const std::string strMade = CrLf({"[ReadUserInfo]", "UserNameList=a,"});
+  EXPECT_EQ(PutFolderIni(Loaded(), strMade), 1);
+  EXPECT_EQ(Loaded().strData, strMade);
+  EXPECT_EQ(WriteLists(kIniWrite), 1);
+  EXPECT_EQ(Loaded().strData, kBlock);
+  std::string strValue;
+  EXPECT_EQ(Read(kKeyUserNameList, strValue), 1);
+  EXPECT_EQ(strValue, "admin," + kSo + ",");
+  EXPECT_EQ(RemoveFolderIni(Loaded()), 1);
+  EXPECT_FALSE(Loaded().bExists);
+  EXPECT_EQ(Read(kKeyUserNameList, strValue), -1);
+  EXPECT_EQ(PlatGetFileKind(Ini()), kPlatMissing);
+  EXPECT_TRUE(NoNewIni());
+  ASSERT_TRUE(WriteIni(strMade));
+  EXPECT_FALSE(Loaded().bExists);
+  SetFolderIniCommit(nullptr);
+  EXPECT_EQ(Loaded().strData, strMade);
+}
+
 TEST_F(IniAccessTest, BadArgumentsAndBlockedNewFileLeaveFolderIniAlone) {
   const std::string strOld = CrLf({"[A]", "[ReadUserInfo]", "k=1"});
   ASSERT_TRUE(WriteIni(strOld));

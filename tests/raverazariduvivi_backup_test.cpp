@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "checklogic.h"
@@ -48,13 +49,28 @@ class BackupWriter : public testing::Test {
   fs::path m_pathBefore;
 };
 
+// An earlier run's file of either version, whole or with a cut tail (a
+// prefix, or in version 2 zeros and a hole where the disk had not written
+// the data yet): the tail is dropped, the earlier run kept byte for byte,
+// and this run appended in version 2.
 TEST_F(BackupWriter, AppendsBehindAnIntactFileAndDropsACutTail) {
-  std::string strEarlier =
-      BackupHeader(g_strDataPath) + BackupEntryBytes(Entry("CabA"));
-  std::string strCut = BackupEntryBytes(Entry("CabB"));
-  for (size_t nCut : {size_t{0}, strCut.size() / 2}) {
-    SCOPED_TRACE("cut tail of " + std::to_string(nCut) + " bytes");
-    ASSERT_TRUE(TestWriteFile(File(), strEarlier + strCut.substr(0, nCut)));
+  const std::string strCut = BackupEntryBytes(Entry("CabB"));
+  std::string strHoled = strCut;
+  std::fill(strHoled.begin() + 10, strHoled.end() - 10, '\0');
+  const struct {
+    int nVersion;
+    std::string strTail;
+  } kCases[] = {
+      {1, ""},       {1, BackupEntryBytes(Entry("CabB"), 1).substr(0, 40)},
+      {2, ""},       {2, strCut.substr(0, strCut.size() / 2)},
+      {2, strHoled}, {2, std::string(50, '\0')},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE("version " + std::to_string(c.nVersion) + ", a cut tail of " +
+                 std::to_string(c.strTail.size()) + " bytes");
+    std::string strEarlier = BackupHeader(g_strDataPath, c.nVersion) +
+                             BackupEntryBytes(Entry("CabA"), c.nVersion);
+    ASSERT_TRUE(TestWriteFile(File(), strEarlier + c.strTail));
     BackupStart(kStamp);
     ASSERT_EQ(BackupWrite(Entry("CabC")), 1);
     ASSERT_TRUE(BackupFinish());
@@ -63,12 +79,25 @@ TEST_F(BackupWriter, AppendsBehindAnIntactFileAndDropsACutTail) {
   }
 }
 
+// A damaged file (an unknown version, a hole in version 1, a version 2
+// entry failing its check before a good one) is left alone.
 TEST_F(BackupWriter, LeavesADamagedFileAloneAndRefusesEveryEntry) {
-  const std::string strDamaged = "RAVBACKUP 9\r\n";
-  ASSERT_TRUE(TestWriteFile(File(), strDamaged));
-  EXPECT_EQ(BackupWrite(Entry("CabA")), -1);
-  EXPECT_EQ(BackupWrite(Entry("CabB")), -1);
-  EXPECT_EQ(TestReadFile(File()), strDamaged);
+  std::string strFlipped = BackupEntryBytes(Entry("CabA"));
+  strFlipped[strFlipped.size() / 2] ^= 1;
+  const std::string kDamaged[] = {
+      "RAVBACKUP 9\r\n",
+      BackupHeader(g_strDataPath, 1) + BackupEntryBytes(Entry("CabA"), 1) +
+          std::string(50, '\0'),
+      BackupHeader(g_strDataPath) + strFlipped +
+          BackupEntryBytes(Entry("CabB")),
+  };
+  for (const std::string& strDamaged : kDamaged) {
+    ASSERT_TRUE(TestWriteFile(File(), strDamaged));
+    BackupStart(kStamp);
+    EXPECT_EQ(BackupWrite(Entry("CabA")), -1);
+    EXPECT_EQ(BackupWrite(Entry("CabB")), -1);
+    EXPECT_EQ(TestReadFile(File()), strDamaged);
+  }
 }
 
 }  // namespace
