@@ -20,7 +20,8 @@
 // On each state: every Folder.ini is whole (the original or the tool's new
 // version), or "/undo" of the run, run on that state, makes it whole; each
 // new Folder.ini has its entry in the backup file (which parses, possibly
-// with a cut tail); the result file holds every record of its last flush.
+// with a cut tail); the result file holds every record of its last flush;
+// after "/undo" every cabinet is as before the run.
 //
 // The control repeats the run with the recorder dropping every fsync: its
 // states must show torn Folder.ini, or the test itself sees nothing.
@@ -145,7 +146,7 @@ struct Model {
 
 struct Figures {
   int nStates = 0, nTorn = 0, nUndone = 0, nMissingEntries = 0;
-  int nRecordsLost = 0, nPrinted = 0;
+  int nRecordsLost = 0, nUndoLeft = 0, nPrinted = 0;
 };
 
 struct Run {
@@ -261,19 +262,30 @@ void CheckRecords(State& state) {
   state.Note("flushed records lost");
 }
 
-// Runs "/undo" of the run on the state; each torn Folder.ini must be whole
-// after it.
-void UndoTorn(State& state, const std::vector<std::pair<int, int>>& vTorn) {
+// Runs "/undo" of the run on the state where its backup file is: each torn
+// Folder.ini must be whole after it, and every cabinet as before the run.
+void Undo(State& state, const std::vector<std::pair<int, int>>& vTorn) {
+  const Run& run = state.run;
   std::string strOut;
-  TestRunTool({"/undo", state.run.strStamp}, state.run.strCwd, strOut);
+  if (TestReadEntry(run.strCwd + "/backup" + run.strStamp + ".dat").chKind ==
+      'f')
+    TestRunTool({"/undo", run.strStamp}, run.strCwd, strOut);
   for (const auto& torn : vTorn) {
     bool bNew = false;
-    std::string strIni = CabinetIni(state.run, torn.first, torn.second);
+    std::string strIni = CabinetIni(run, torn.first, torn.second);
     bool bWhole = Whole(TestReadFile(strIni), torn.second, bNew);
     state.fig.nUndone += bWhole;
     state.fig.nTorn += !bWhole;
     if (!bWhole) state.Note(strIni + " torn");
   }
+  for (int nLib = 1; nLib <= kLibs; ++nLib)
+    for (int nCab = 1; nCab <= kCabs; ++nCab) {
+      std::string strIni = CabinetIni(run, nLib, nCab);
+      if (TestReadFile(strIni) == TestCabinetIni(TestCabName(nCab), false, 0))
+        continue;
+      ++state.fig.nUndoLeft;
+      state.Note(strIni + " not put back by /undo");
+    }
 }
 
 void CheckState(const Run& run, size_t nOps, bool bKeepNames, Figures& fig,
@@ -282,7 +294,7 @@ void CheckState(const Run& run, size_t nOps, bool bKeepNames, Figures& fig,
   ++fig.nStates;
   std::vector<std::pair<int, int>> vTorn = CheckCabinets(state);
   CheckRecords(state);
-  if (!vTorn.empty()) UndoTorn(state, vTorn);
+  Undo(state, vTorn);
 }
 
 // Runs the tool under the recorder on the original store.
@@ -330,9 +342,10 @@ Figures Replay(const Run& run, const std::vector<size_t>& vPoints,
 void Print(const char* pszName, const Run& run, const Figures& fig) {
   std::printf(
       "%s: %zu records, crash states %d, torn Folder.ini %d, put back by "
-      "undo %d, missing backup entries %d, records lost %d\n",
+      "undo %d, missing backup entries %d, records lost %d, cabinets not "
+      "put back by undo %d\n",
       pszName, run.vOps.size(), fig.nStates, fig.nTorn, fig.nUndone,
-      fig.nMissingEntries, fig.nRecordsLost);
+      fig.nMissingEntries, fig.nRecordsLost, fig.nUndoLeft);
 }
 
 bool Prepare(const ScratchDir& dir, Run& run) {
@@ -372,8 +385,8 @@ int main(int argc, char** argv) {
   Figures figControl =
       Replay(control, CrashPoints(control, nRandom, rng), true);
   Print("control (no fsync)", control, figControl);
-  bool bBroken =
-      fig.nTorn > 0 || fig.nMissingEntries > 0 || fig.nRecordsLost > 0;
+  bool bBroken = fig.nTorn > 0 || fig.nMissingEntries > 0 ||
+                 fig.nRecordsLost > 0 || fig.nUndoLeft > 0;
   bool bControlSeen = figControl.nTorn > 0 || figControl.nMissingEntries > 0;
   if (!bControlSeen) std::printf("the control broke no promise\n");
   return bBroken || !bControlSeen ? 1 : 0;
