@@ -170,10 +170,15 @@ bool Restore(const Run& run) {
   return bOk;
 }
 
-// Writes the state of a power cut after the first nOps records.
-bool BuildState(const Run& run, size_t nOps, bool bKeepNames) {
+Model Replayed(const Run& run, size_t nOps) {
   Model model{&run.mapOriginal, {}, {}, {}, {}, 0};
   for (size_t i = 0; i < nOps; ++i) model.Apply(run.vOps[i]);
+  return model;
+}
+
+// Writes the state of a power cut after the first nOps records.
+bool BuildState(const Run& run, size_t nOps, bool bKeepNames) {
+  Model model = Replayed(run, nOps);
   if (!Restore(run)) return false;
   bool bOk = true;
   for (const auto& name : model.mapNames) {
@@ -190,8 +195,7 @@ bool BuildState(const Run& run, size_t nOps, bool bKeepNames) {
 // The result file's bytes at its last flush before the crash point; "" when
 // its name was not yet made durable.
 std::string FlushedRecords(const Run& run, size_t nOps) {
-  Model model{&run.mapOriginal, {}, {}, {}, {}, 0};
-  for (size_t i = 0; i < nOps; ++i) model.Apply(run.vOps[i]);
+  Model model = Replayed(run, nOps);
   for (const auto& name : model.mapDurable)
     if (name.first.find("/result") != std::string::npos && !name.second.empty())
       return model.mapInodes[name.second].strSynced;
@@ -333,9 +337,10 @@ Figures Replay(const Run& run, const std::vector<size_t>& vPoints,
                bool bQuiet) {
   Figures fig;
   for (size_t nOps : vPoints)
-    for (bool bKeepNames : {false, true})
-      if (BuildState(run, nOps, bKeepNames))
-        CheckState(run, nOps, bKeepNames, fig, bQuiet);
+    for (bool bKeepNames : {false, true}) {
+      if (!BuildState(run, nOps, bKeepNames)) std::exit(2);
+      CheckState(run, nOps, bKeepNames, fig, bQuiet);
+    }
   return fig;
 }
 
