@@ -22,9 +22,7 @@ int ReadNameList(const std::string& strFolder, std::string& strList) {
 // about (no right to look into it, a path it cannot name) is not absent: it
 // is visited, and the read of its Folder.ini fails there.
 bool IsAbsent(const std::string& strChild) {
-  int nKind = PlatGetFileKind(strChild);
-  if (nKind == kPlatQueryFailed) TRACE_ERROR("Cannot check " + strChild);
-  return nKind == kPlatMissing;
+  return MyGetFileKind(strChild) == kPlatMissing;
 }
 
 // Tells whether the child strName of strParent exists: a safe name, listed

@@ -39,9 +39,7 @@ void StripQuotes(std::string& strPath) {
 int CheckProgram(std::string& strExe, const std::string& strVersion,
                  std::string& strIni) {
   if (strExe.empty()) return 0;
-  int nKind = PlatGetFileKind(strExe);
-  if (nKind == kPlatQueryFailed) TRACE_ERROR("Program cannot be checked.");
-  if (nKind == kPlatMissing) return 0;
+  if (MyGetFileKind(strExe) == kPlatMissing) return 0;
   if (!IsSupportedVersion(strVersion)) return -3;
   MyGetPathFunc(strExe, 0);
   TRACE_VALUE("pchExe", strExe);
@@ -63,14 +61,11 @@ int ReadDataFolder(const std::string& strIni) {
   if (strData.empty()) return -1;
   MyGetPathFunc(strData, 1);
   // A folder the system cannot tell about is no missing folder.
-  int nKind = PlatGetFileKind(strData);
-  if (nKind == kPlatQueryFailed) TRACE_ERROR("DataFolder cannot be checked.");
+  int nKind = MyGetFileKind(strData);
   if (nKind != kPlatDir) return nKind == kPlatQueryFailed ? -9 : -2;
   std::string strUserIni = JoinPath(strData, "User.ini");
   TRACE_VALUE("strUserIni", strUserIni);
-  nKind = PlatGetFileKind(strUserIni);
-  if (nKind == kPlatQueryFailed) TRACE_ERROR("User.ini cannot be checked.");
-  if (nKind == kPlatMissing) return -4;
+  if (MyGetFileKind(strUserIni) == kPlatMissing) return -4;
   g_strDataPath = strData;
   TRACE_VALUE("g_strDataPath", g_strDataPath);
   return 1;

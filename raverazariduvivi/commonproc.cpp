@@ -204,6 +204,12 @@ std::string ReplaceUserString(const std::string& strTarget,
   return strResult;
 }
 
+int MyGetFileKind(const std::string& strPath) {
+  int nKind = PlatGetFileKind(strPath);
+  if (nKind == kPlatQueryFailed) TRACE_ERROR("Cannot check " + strPath);
+  return nKind;
+}
+
 int MyReadFile(const std::string& strPath, std::string& strData, bool bOwn) {
   auto fnRead = bOwn ? PlatReadOwnFile : PlatReadFile;
   int nRet = fnRead(strPath, strData);

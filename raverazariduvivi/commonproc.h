@@ -78,6 +78,10 @@ std::string ReplaceUserString(const std::string& strTarget,
                               const std::string& strSrcSub,
                               const std::string& strDstSub);
 
+// Returns PlatGetFileKind of the path; a query that fails (kPlatQueryFailed)
+// is traced with its cause.
+int MyGetFileKind(const std::string& strPath);
+
 // Reads the whole file into strData; a file that another process holds
 // open without sharing is tried up to five times, one second apart. With
 // bOwn only the account's own file is read, never through a link

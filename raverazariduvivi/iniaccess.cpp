@@ -66,10 +66,7 @@ int ReadIniFile(const std::string& strIniFile, std::string& strData) {
 // would open: a failed query about a library or a cabinet is a failure.
 int ReadFolderFile(const std::string& strFolder, const char* pszName,
                    std::string& strData) {
-  if (PlatGetFileKind(strFolder) == kPlatQueryFailed) {
-    TRACE_ERROR("folder cannot be checked. folder=" + strFolder);
-    return -9;
-  }
+  if (MyGetFileKind(strFolder) == kPlatQueryFailed) return -9;
   return ReadIniFile(JoinPath(strFolder, pszName), strData);
 }
 
