@@ -52,10 +52,19 @@ bool WriteFlushed(const std::string& strBytes) {
 // flushed on its own: every item is on the disk before the next one is
 // written, so that a reader can tell a cut tail from damage. False when the
 // file cannot be used.
-bool OpenBackup() {
+// The file's name, and its path in the current directory; false when the
+// current directory cannot be used.
+bool BackupPath(std::string& strFileName, std::string& strPath) {
+  strFileName = "backup" + g_strTimestamp + ".dat";
   std::string strDir;
   if (!GetUsableCurrentDirectory(strDir)) return false;
-  std::string strPath = JoinPath(strDir, "backup" + g_strTimestamp + ".dat");
+  strPath = JoinPath(strDir, strFileName);
+  return true;
+}
+
+bool OpenBackup() {
+  std::string strFileName, strPath;
+  if (!BackupPath(strFileName, strPath)) return false;
   TRACE_VALUE("strBackupPath", strPath);
   if (!MayAppendTo(strPath)) return false;
   std::string strHeader = BackupHeader(g_strDataPath, kBackupVersion);
@@ -86,10 +95,8 @@ int BackupWrite(const BackupEntry& entry) {
 }
 
 bool BackupUsable(std::string& strFileName) {
-  strFileName = "backup" + g_strTimestamp + ".dat";
-  std::string strDir, strData;
-  if (!GetUsableCurrentDirectory(strDir)) return false;
-  std::string strPath = JoinPath(strDir, strFileName);
+  std::string strPath, strData;
+  if (!BackupPath(strFileName, strPath)) return false;
   int nRead = MyReadFile(strPath, strData, true);
   if (nRead == kPlatReadFailed) TRACE_ERROR("Backup file refused.");
   return nRead != kPlatReadFailed;
