@@ -48,6 +48,12 @@
 //   == exit N              the expected exit code
 //   == console             the expected console text
 //   == result              the expected result file (none: no file)
+//   == csv                 the expected report<TS>.csv (without it none may
+//                          be written)
+//   == page                report<TS>.html must be written, holding each
+//                          line of the block as it is (UTF-8; {DATA} as
+//                          the page's JSON writes it); without it none may
+//                          be written
 //   == expect PATH         the expected bytes of PATH after the run
 //                          ("<missing>": PATH must not exist; "<any>":
 //                          PATH may be anything, or nothing)
@@ -129,6 +135,8 @@ struct Case {
   std::map<std::string, std::string> mExpect;
   bool bTrace = false;
   std::string strTrace;
+  bool bCsv = false, bPage = false;
+  std::string strCsv, strPage;
   std::vector<std::vector<std::string>> vFirstRuns;
   std::map<std::string, std::string> mThenFiles;
   std::vector<Append> vThenAppends;
@@ -199,6 +207,8 @@ void Apply(Case& c, const std::string& strDirective,
   if (strVerb == "result") c.strResult = strBlock, c.bResult = true;
   if (strVerb == "expect") c.mExpect[strArg] = strBlock;
   if (strVerb == "trace") c.bTrace = true, c.strTrace = strBlock;
+  if (strVerb == "csv") c.bCsv = true, c.strCsv = strBlock;
+  if (strVerb == "page") c.bPage = true, c.strPage = strBlock;
   if (strVerb == "include") ParseInto(c, GoldenFile(strArg));
   ApplySetUp(c, vWords);
 }
@@ -504,7 +514,8 @@ std::string MaskTimes(const std::string& strText) {
 // fails to move away (its GetTempFileName makes one each time).
 std::map<std::string, TestEntry> Snapshot(const ScratchDir& dir) {
   static const std::regex kOwn(
-      "cwd/((result|whatif|tracelog)[0-9]{14}\\.txt|backup[0-9]{14}\\.dat)|"
+      "cwd/((result|whatif|tracelog)[0-9]{14}\\.txt|backup[0-9]{14}\\.dat|"
+      "report[0-9]{14}\\.(csv|html))|"
       "(.*/)?rf[0-9a-f]{1,4}\\.tmp");
   std::map<std::string, TestEntry> mEntries = TestSnapshot(dir.Path());
   for (auto it = mEntries.begin(); it != mEntries.end();)
@@ -617,6 +628,38 @@ void CheckRun(const Case& c, const ScratchDir& dir, int nExit,
   }
 }
 
+// The data folder as the page's JSON writes it, "\\" doubled (the scratch
+// folder's path is ASCII, the same in CP932 and UTF-8).
+std::string JsonData(const ScratchDir& dir) {
+  return Replace(dir.Path("data"), "\\", "\\\\");
+}
+
+// Checks the run's report files; no other run may have left one.
+void CheckReport(const Case& c, const ScratchDir& dir,
+                 const std::string& strStamp,
+                 const std::vector<std::string>& vFirstStamps) {
+  static const std::regex kReport("report([0-9]{14})\\.(csv|html)");
+  std::smatch m;
+  for (const auto& entry : TestSnapshot(dir.Path("cwd"))) {
+    if (!std::regex_match(entry.first, m, kReport) || m[1] == strStamp ||
+        c.mFiles.count("cwd/" + entry.first) != 0)
+      continue;
+    EXPECT_EQ(std::count(vFirstStamps.begin(), vFirstStamps.end(), m[1]), 1)
+        << "a report file of no run: " << entry.first;
+  }
+  TestEntry csv = TestReadEntry(dir.Path("cwd/report" + strStamp + ".csv"));
+  TestEntry page = TestReadEntry(dir.Path("cwd/report" + strStamp + ".html"));
+  EXPECT_EQ(csv.chKind == 'f', c.bCsv) << "the report's CSV";
+  EXPECT_EQ(page.chKind == 'f', c.bPage) << "the report's page";
+  if (c.bCsv && csv.chKind == 'f')
+    ExpectSame(csv.strData, Bytes(c.strCsv, dir.Path("data")), "the CSV");
+  std::istringstream lines(c.strPage);
+  for (std::string strLine; page.chKind == 'f' && std::getline(lines, strLine);)
+    EXPECT_NE(page.strData.find(Replace(strLine, "{DATA}", JsonData(dir))),
+              std::string::npos)
+        << "the page lacks: " << strLine;
+}
+
 // Waits until the clock shows a new second, so that the next run's files
 // get names of their own.
 void NextSecond() {
@@ -707,6 +750,8 @@ void RunCase(const std::string& strName) {
                           Options(c, dir, strCmdLine));
   EndRunState(vOldModes);
   CheckRun(c, dir, nExit, strOutput, strCmdLine, vStamps);
+  std::string strKind;
+  CheckReport(c, dir, ResultStamp(strOutput, dir, vStamps, strKind), vStamps);
   CheckFiles(c, dir, mBefore);
   CheckIdentities(c, dir, mIdsBefore);
 }

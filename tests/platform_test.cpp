@@ -71,6 +71,22 @@ TEST(CodePage, LowerCasingMatchesTheWindowsTable) {
   EXPECT_EQ(nWrong, 0);
 }
 
+// Both systems map CP932 the same way (ソニー first), the Microsoft table's
+// characters included; what is no character becomes U+FFFD.
+TEST(CodePage, Utf8OfAnsiText) {
+  const std::pair<const char*, const char*> kCases[] = {
+      {"\x83\x5C\x83\x6A\x81\x5B", "\xE3\x82\xBD\xE3\x83\x8B\xE3\x83\xBC"},
+      {"\\\x81\x60\x81\x7C", "\\\xEF\xBD\x9E\xEF\xBC\x8D"},
+      {"\x87\x40\xFA\x40", "\xE2\x91\xA0\xE2\x85\xB0"},
+      {"a\x85\x40"
+       "b\x81",
+       "a\xEF\xBF\xBD"
+       "b\xEF\xBF\xBD"},
+  };
+  for (const auto& test : kCases)
+    EXPECT_EQ(PlatAnsiToUtf8(test.first), test.second) << test.first;
+}
+
 TEST(PlatformFiles, KindsAndBinaryReads) {
   ScratchDir dir;
   const std::string strBytes("a\r\n\x1a\0b\x83\x5c\n", 9);
