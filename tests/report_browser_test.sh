@@ -24,7 +24,8 @@ for f in "$scratch/store/install/Tenbo2Lib.ini" "$scratch/store/registry.reg"; d
 done
 mkdir "$scratch/run"
 (cd "$scratch/run" &&
- RAVERAZARIDUVIVI_REGISTRY="$scratch/store/registry.reg" "$tool" /report >/dev/null)
+ RAVERAZARIDUVIVI_REGISTRY="$scratch/store/registry.reg" "$tool" /report) \
+  >"$scratch/out" || { echo "/report failed:"; cat "$scratch/out"; exit 1; }
 page=$(ls "$scratch"/run/report*.html)
 
 # The page is a local file: as root (CI) the browser gets a network
