@@ -12,6 +12,7 @@
 #include "raverazariduvivi_ops.h"
 #include "raverazariduvivi_params.h"
 #include "raverazariduvivi_progress.h"
+#include "raverazariduvivi_report.h"
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
 #include "raverazariduvivi_undo.h"
@@ -25,19 +26,11 @@ const char kMain[] = "main";
 const char kMsgResultFile[] = "実行結果ファイルを作成できません。";
 const char kMsgNoLibraryList[] = "書庫一覧の取得に失敗";
 const char kMsgNoCabinetList[] = "書庫内のキャビネット一覧取得に失敗";
+const char kMsgReportFile[] = "レポートファイルを作成できません。";
 const char kMsgResultWrite[] = "実行結果ファイルへの書き込みに失敗しました。";
 const char kMsgTail[] = " ファイルを参照してください。";
 const char kMsgWhere[] = "\n実行結果は本ツールと同じフォルダにある ";
 const char kPreviewSwitch[] = "/whatif";
-
-// "YYYYMMDDhhmmss" becomes "YYYY/MM/DD hh:mm:ss"; a clock that could not be
-// read leaves both empty.
-std::string DisplayTime(const std::string& strStamp) {
-  if (strStamp.size() != 14) return "";
-  return strStamp.substr(0, 4) + "/" + strStamp.substr(4, 2) + "/" +
-         strStamp.substr(6, 2) + " " + strStamp.substr(8, 2) + ":" +
-         strStamp.substr(10, 2) + ":" + strStamp.substr(12, 2);
-}
 
 // The trace log is on for this run when "tracelogset.txt" is a regular file
 // in the current directory (a folder, link or FIFO of that name is not).
@@ -131,10 +124,11 @@ void Dispatch(const ParamInfo& info, const std::string& strLib,
       break;
     case kModeList:
     case kModeListAll:
+    case kModeReport:
       g_bListMode = 1;
       TRACE_AS(kMain, "Call listCabinetAuth()");
       listCabinetAuth(strLib, strCab, strCabinetPath,
-                      info.nMode == kModeListAll ? 1 : 0);
+                      info.nMode == kModeList ? 0 : 1);
       break;
     case kModeUserStatus:
       g_bListMode = 1;
@@ -151,6 +145,7 @@ void Dispatch(const ParamInfo& info, const std::string& strLib,
 void ListError(const std::string& strPlace, const char* pszMsg,
                const char* pszTrace, bool& bListError) {
   bListError = true;
+  ReportLibraryFailed(strPlace, pszMsg);
   LogOut(SetResultLog(kLogExe, kLogNg, kLogNone, "", strPlace, "", pszMsg));
   TRACE_AS(kMain, pszTrace);
 }
@@ -226,12 +221,42 @@ void WalkLibraries(const ParamInfo& info, bool& bListError) {
       TRACE_AS(kMain, "No exist Library.");
       continue;
     }
+    ReportLibrary(strLib);
     WalkCabinets(info, strLib, bListError);
     if (ResultWriteFailed()) {
       TRACE_AS(kMain, "Result file write failed; the walk stops.");
       return;
     }
   }
+}
+
+// Starts the report of a /report run, with the earlier report that /since
+// names; false (after the message) when that one cannot be used.
+bool StartReportOrRefuse(const ParamInfo& info, const std::string& strStamp) {
+  if (info.nMode != kModeReport) return true;
+  ReportStart(DisplayTime(strStamp), info.strLibname, info.strCabname);
+  std::string strFileName;
+  if (info.strSinceStamp.empty() ||
+      ReportLoadSince(info.strSinceStamp, strFileName) == 1)
+    return true;
+  FailStartup("以前のレポートファイルを読み込めません。", strFileName);
+  return false;
+}
+
+// Writes the report's files and names them; false (after the message) when
+// they cannot be written.
+bool WriteReport(const std::string& strStamp) {
+  std::string strCsv, strHtml, strFileName;
+  TRACE_AS(kMain, "Call ReportWrite()");
+  int nRet = ReportWrite(strStamp, strCsv, strHtml, strFileName);
+  if (nRet == 1) {
+    DispMsg("レポートは同じフォルダにある " + strHtml + " と " + strCsv +
+            " ファイルを参照してください。");
+    return true;
+  }
+  DispErrMsg(kMsgReportFile, nRet == -2 ? "User.ini" : strFileName);
+  TRACE_AS(kMain, kMsgReportFile);
+  return false;
 }
 
 // Takes back every change of the loaded backup, the newest first.
@@ -260,7 +285,7 @@ bool LoadUndoOrRefuse(const ParamInfo& info,
 // by another account refuses the run before anything changes.
 bool BackupUsableOrRefuse(const ParamInfo& info) {
   bool bListing = info.nMode == kModeList || info.nMode == kModeListAll ||
-                  info.nMode == kModeUserStatus;
+                  info.nMode == kModeUserStatus || info.nMode == kModeReport;
   std::string strFileName;
   if (bListing || BackupUsable(strFileName)) return true;
   FailStartup(kMsgResultFile, strFileName);
@@ -316,6 +341,7 @@ int RunTool(int argc, char** argv) {
   }
   std::vector<BackupEntry> vUndo;
   if (!LoadUndoOrRefuse(info, vUndo)) return -1;
+  if (!StartReportOrRefuse(info, strStamp)) return -1;
   if (!bPreview && !BackupUsableOrRefuse(info)) return -1;
   std::string strResultName;
   if (OpenResultFile(strStamp, PlatGetCommandLine(argc, argv), bPreview,
@@ -337,5 +363,6 @@ int RunTool(int argc, char** argv) {
       ClosingMessage(bPreview, bListError, nVerdict, strResultName);
   TRACE_VALUE_AS(kMain, "Call DispMsg(). csMsg", strMsg);
   DispMsg(strMsg);
+  if (ReportOn() && !WriteReport(strStamp)) return 0;
   return nVerdict == -1 ? 0 : 1;
 }

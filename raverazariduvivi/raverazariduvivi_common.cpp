@@ -27,6 +27,13 @@ std::string RewriteMessage(int nRet) {
   }
 }
 
+std::string DisplayTime(const std::string& strStamp) {
+  if (strStamp.size() != 14) return "";
+  return strStamp.substr(0, 4) + "/" + strStamp.substr(4, 2) + "/" +
+         strStamp.substr(6, 2) + " " + strStamp.substr(8, 2) + ":" +
+         strStamp.substr(10, 2) + ":" + strStamp.substr(12, 2);
+}
+
 void DispMsg(const std::string& strMsg) { PlatWriteConsole(strMsg + "\n"); }
 
 void DispErrMsg(const std::string& strMsg, const std::string& strDetail) {

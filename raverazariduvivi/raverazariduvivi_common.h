@@ -16,6 +16,7 @@ constexpr int kModeList = 7;
 constexpr int kModeUserStatus = 8;
 constexpr int kModeListAll = 9;
 constexpr int kModeUndo = 10;
+constexpr int kModeReport = 11;
 
 // Access levels (ParamInfo.nUserAuth).
 constexpr int kAuthRW = 1;
@@ -31,6 +32,10 @@ extern const char kMsgNoAuth[];
 extern const char kMsgUnknown[];
 // An NG record's message: Folder.ini could not be rewritten.
 extern const char kMsgUpdate[];
+// Returns a timestamp "YYYYMMDDhhmmss" as "YYYY/MM/DD hh:mm:ss"; "" for
+// anything else (a clock that could not be read).
+std::string DisplayTime(const std::string& strStamp);
+
 // Prints the message and a line end to standard output.
 void DispMsg(const std::string& strMsg);
 

@@ -7,23 +7,39 @@
 #include "commonproc.h"
 #include "iniaccess.h"
 #include "raverazariduvivi_common.h"
+#include "raverazariduvivi_report.h"
 #include "raverazariduvivi_result.h"
 #include "raverazariduvivi_trace.h"
 
 namespace {
 
-// Adds one LST,OK record to a cabinet's records, which go to the result
-// file together in one write.
-void AddLst(std::string& strRecords, int nAccess, const std::string& strUser,
-            const std::string& strLib, const std::string& strCab) {
-  if (!strRecords.empty()) strRecords += "\n";
-  strRecords +=
-      SetResultLog(kLogLst, kLogOk, nAccess, strUser, strLib, strCab, "");
+// The general viewer's name in LST records.
+const char kViewerRecordName[] = "!readuser";
+
+// Writes a cabinet's LST,OK records in one write, notes the cabinet for
+// the report and counts it. The general viewer's browse access is recorded
+// as "!readuser"; a viewer name in the update list keeps its list name.
+int ListRows(int nState, const std::vector<ReportRow>& vRows,
+             const std::string& strLib, const std::string& strCab) {
+  std::string strRecords;
+  for (const ReportRow& row : vRows) {
+    bool bViewer = row.strUser == kGeneralViewerName && row.nNow == kLogR;
+    if (!strRecords.empty()) strRecords += "\n";
+    strRecords += SetResultLog(kLogLst, kLogOk, row.nNow,
+                               bViewer ? kViewerRecordName : row.strUser,
+                               strLib, strCab, "");
+  }
+  LogOut(strRecords);
+  ReportCabinet cabinet{strLib, strCab, nState, "", false, vRows};
+  ReportCabinetListed(cabinet);
+  CountCabinet(true);
+  return 1;
 }
 
 int FailList(const std::string& strLib, const std::string& strCab,
              const std::string& strMsg) {
   LogOut(SetResultLog(kLogLst, kLogNg, kLogNone, "", strLib, strCab, strMsg));
+  ReportCabinetListed({strLib, strCab, kReportFailed, strMsg, false, {}});
   CountCabinet(false);
   TRACE_VALUE_AS("listCabinetAuth", "Error:", strMsg);
   return -1;
@@ -35,38 +51,31 @@ int ListOpenCabinet(const std::string& strLib, const std::string& strCab) {
   const UserListIndex* pRegistered = nullptr;
   if (GetRegisteredUsers(g_strDataPath, pRegistered) != 1)
     return FailList(strLib, strCab, "ユーザー登録情報取得に失敗");
-  std::string strRecords;
+  std::vector<ReportRow> vRows;
   for (const std::string& strUser : NamesOf(pRegistered->strList))
-    AddLst(strRecords, kLogRW, strUser, strLib, strCab);
-  AddLst(strRecords, kLogR, "!readuser", strLib, strCab);
-  LogOut(strRecords);
-  CountCabinet(true);
-  return 1;
+    vRows.push_back({strUser, kLogRW});
+  vRows.push_back({kGeneralViewerName, kLogR});
+  return ListRows(kReportNoLists, vRows, strLib, strCab);
 }
 
 // Each update user, RW when the browse list has the name too (case-blind).
 void ListUpdateUsers(const std::string& strRW, const std::string& strRO,
-                     const std::string& strLib, const std::string& strCab,
-                     std::string& strRecords) {
+                     std::vector<ReportRow>& vRows) {
   UserListIndex browse;
   IndexUserList(strRO, 0, browse);
   for (const std::string& strUser : NamesOf(strRW))
-    AddLst(strRecords, IsInUserList(browse, strUser) ? kLogRW : kLogW, strUser,
-           strLib, strCab);
+    vRows.push_back({strUser, IsInUserList(browse, strUser) ? kLogRW : kLogW});
 }
 
-// Each browse user that the update list does not have (case-blind).
+// Each browse user that the update list does not have (case-blind); the
+// general viewer always.
 void ListBrowseUsers(const std::string& strRW, const std::string& strRO,
-                     const std::string& strLib, const std::string& strCab,
-                     std::string& strRecords) {
+                     std::vector<ReportRow>& vRows) {
   UserListIndex update;
   IndexUserList(strRW, 0, update);
-  for (const std::string& strUser : NamesOf(strRO)) {
-    if (strUser == kGeneralViewerName)
-      AddLst(strRecords, kLogR, "!readuser", strLib, strCab);
-    else if (!IsInUserList(update, strUser))
-      AddLst(strRecords, kLogR, strUser, strLib, strCab);
-  }
+  for (const std::string& strUser : NamesOf(strRO))
+    if (strUser == kGeneralViewerName || !IsInUserList(update, strUser))
+      vRows.push_back({strUser, kLogR});
 }
 
 }  // namespace
@@ -92,13 +101,11 @@ int listCabinetAuth(const std::string& strLib, const std::string& strCab,
   TRACE("Call GetIniValue(RO)");
   int nRO = GetIniValue(ini.strData, kKeyReadOnlyUserList, strRO);
   if (nRW < 0 || nRO < 0) return FailList(strLib, strCab, kMsgUnknown);
-  std::string strRecords;
-  ListUpdateUsers(strRW, strRO, strLib, strCab, strRecords);
-  ListBrowseUsers(strRW, strRO, strLib, strCab, strRecords);
-  LogOut(strRecords);
+  std::vector<ReportRow> vRows;
+  ListUpdateUsers(strRW, strRO, vRows);
+  ListBrowseUsers(strRW, strRO, vRows);
   TRACE("Success this Canibet.");
-  CountCabinet(true);
-  return 1;
+  return ListRows(kReportLists, vRows, strLib, strCab);
 }
 
 namespace {

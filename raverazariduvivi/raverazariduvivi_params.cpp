@@ -40,10 +40,12 @@ const char* const kCommands[] = {"/set",
                                  "/list-authstatus",
                                  "/listall-authstatus",
                                  "/user-authstatus",
-                                 "/undo"};
-const int kCommandModes[] = {
-    kModeSet,   kModeSetForce, kModeRename,  kModeCopyAuth,   kModeCleanup,
-    kModeReset, kModeList,     kModeListAll, kModeUserStatus, kModeUndo};
+                                 "/undo",
+                                 "/report"};
+const int kCommandModes[] = {kModeSet,      kModeSetForce, kModeRename,
+                             kModeCopyAuth, kModeCleanup,  kModeReset,
+                             kModeList,     kModeListAll,  kModeUserStatus,
+                             kModeUndo,     kModeReport};
 
 // Prints the refusal and traces it; the two count refusals are traced as
 // the general argument error.
@@ -166,15 +168,30 @@ int ParseUserStatus(const std::vector<std::string>& vArgs,
   return vArgs.size() == 4 ? CheckLocation(vArgs[3], lpParamInfo) : 1;
 }
 
-// /undo names a run by the timestamp of its files: 14 digits.
-int ParseUndo(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
-  if (vArgs.size() != 3) return RefuseCount(kMsgBadArgs, vArgs.size());
-  const std::string& strStamp = vArgs[2];
+// A run is named by the timestamp of its files: 14 digits.
+bool IsStamp(const std::string& strStamp) {
   bool bDigits = strStamp.size() == 14;
   for (char ch : strStamp) bDigits = bDigits && ch >= '0' && ch <= '9';
-  if (!bDigits) return Refuse(kMsgBadArgs, strStamp);
-  lpParamInfo->strUndoStamp = strStamp;
+  return bDigits;
+}
+
+int ParseUndo(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
+  if (vArgs.size() != 3) return RefuseCount(kMsgBadArgs, vArgs.size());
+  if (!IsStamp(vArgs[2])) return Refuse(kMsgBadArgs, vArgs[2]);
+  lpParamInfo->strUndoStamp = vArgs[2];
   return 1;
+}
+
+// /report [/since <timestamp>] [<location>]
+int ParseReport(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
+  bool bSince = vArgs.size() > 2 && MbEqualNoCase(vArgs[2], "/since");
+  size_t nLocation = bSince ? 4 : 2;
+  if (vArgs.size() < nLocation || vArgs.size() > nLocation + 1)
+    return RefuseCount(kMsgBadArgs, vArgs.size());
+  if (bSince && !IsStamp(vArgs[3])) return Refuse(kMsgBadArgs, vArgs[3]);
+  if (bSince) lpParamInfo->strSinceStamp = vArgs[3];
+  return vArgs.size() > nLocation ? CheckLocation(vArgs[nLocation], lpParamInfo)
+                                  : 1;
 }
 
 int ShowUsage() {
@@ -229,6 +246,8 @@ int ParseMode(const std::vector<std::string>& vArgs, ParamInfo* lpParamInfo) {
       return ParseUserStatus(vArgs, lpParamInfo);
     case kModeUndo:
       return ParseUndo(vArgs, lpParamInfo);
+    case kModeReport:
+      return ParseReport(vArgs, lpParamInfo);
     default:
       return ParseWhole(vArgs, lpParamInfo);
   }

@@ -26,7 +26,8 @@ struct ParamInfo {
   std::string strCabname;
   std::string strNewLibname;
   std::string strNewCabname;
-  std::string strUndoStamp;  // /undo: the 14 digits of the run's files
+  std::string strUndoStamp;   // /undo: the 14 digits of the run's files
+  std::string strSinceStamp;  // /report /since: those of the earlier report
 };
 
 // Parses vArgs (program path first, CP932) into lpParamInfo, validating

@@ -244,6 +244,10 @@ bool PlatIsLeadByte(unsigned char chByte);
 // for every unit.
 size_t PlatCharLen(std::string_view str, size_t nPos);
 
+// Returns CP932 text as UTF-8; a character that has no Unicode form
+// becomes U+FFFD.
+std::string PlatAnsiToUtf8(const std::string& strText);
+
 // Lower-cases one character: a single byte, or lead << 8 | trail for a
 // double-byte character. Returns the character unchanged when it has no
 // lower-case form.

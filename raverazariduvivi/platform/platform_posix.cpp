@@ -795,6 +795,22 @@ bool PlatWriteConsole(const std::string& strText) {
   return std::fflush(stdout) == 0 && bWritten;
 }
 
+std::string PlatAnsiToUtf8(const std::string& strText) {
+  static const iconv_t hConv = iconv_open("UTF-8", "CP932");
+  std::string strOut;
+  if (Convert(hConv, strText, strOut)) return strOut;
+  // Some character does not convert: the rest still does, one by one.
+  for (size_t nPos = 0; nPos < strText.size();) {
+    size_t nLen = PlatCharLen(strText, nPos);
+    std::string strChar;
+    strOut += Convert(hConv, strText.substr(nPos, nLen), strChar)
+                  ? strChar
+                  : "\xEF\xBF\xBD";
+    nPos += nLen;
+  }
+  return strOut;
+}
+
 bool PlatConsoleIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 
 bool PlatIsLeadByte(unsigned char chByte) {

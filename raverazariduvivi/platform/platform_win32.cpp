@@ -738,6 +738,44 @@ bool PlatWriteConsole(const std::string& strText) {
 }
 
 // Only a console handle has a console mode; a pipe or a file has none.
+namespace {
+
+// Converts all of strIn from CP932 to UTF-8; false when some byte is no
+// CP932 character (MB_ERR_INVALID_CHARS, so that nothing is replaced
+// silently by the system's default character).
+bool AnsiToUtf8(const std::string& strIn, std::string& strOut) {
+  if (strIn.empty()) return true;
+  int nBytes = static_cast<int>(strIn.size());
+  std::vector<wchar_t> vWide(strIn.size());
+  int nWide = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, strIn.data(),
+                                  nBytes, vWide.data(), nBytes);
+  if (nWide == 0) return false;
+  // One UTF-16 unit from CP932 takes at most three UTF-8 bytes.
+  std::string strUtf8(static_cast<size_t>(nWide) * 3, '\0');
+  int nUtf8 =
+      WideCharToMultiByte(CP_UTF8, 0, vWide.data(), nWide, &strUtf8[0],
+                          static_cast<int>(strUtf8.size()), nullptr, nullptr);
+  if (nUtf8 == 0) return false;
+  strUtf8.resize(static_cast<size_t>(nUtf8));
+  strOut += strUtf8;
+  return true;
+}
+
+}  // namespace
+
+std::string PlatAnsiToUtf8(const std::string& strText) {
+  std::string strOut;
+  if (AnsiToUtf8(strText, strOut)) return strOut;
+  strOut.clear();
+  for (size_t nPos = 0; nPos < strText.size();) {
+    size_t nLen = PlatCharLen(strText, nPos);
+    if (!AnsiToUtf8(strText.substr(nPos, nLen), strOut))
+      strOut += "\xEF\xBF\xBD";
+    nPos += nLen;
+  }
+  return strOut;
+}
+
 bool PlatConsoleIsTerminal() {
   DWORD dwMode = 0;
   return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &dwMode) != 0;

@@ -1,0 +1,356 @@
+#include "raverazariduvivi_report.h"
+
+#include <map>
+#include <utility>
+
+#include "checklogic.h"
+#include "commonproc.h"
+#include "commonproc_mbcs.h"
+#include "iniaccess.h"
+#include "platform/platform.h"
+#include "raverazariduvivi_common.h"
+#include "raverazariduvivi_result.h"
+#include "raverazariduvivi_trace.h"
+#include "reportcsv.h"
+#include "reportpage.h"
+
+const char kReportViewerName[] = "一般閲覧者";
+
+namespace {
+
+const char kNoListsNote[] = "no access lists";
+const char kFailedNote[] = "failed: ";
+const char* const kHeader[] = {"library",    "cabinet", "user",  "access",
+                               "registered", "note",    "change"};
+const size_t kBaseColumns = 6;
+
+// A cabinet of the earlier report.
+struct EarlierCabinet {
+  std::string strLib, strCab;
+  bool bFailed = false;
+  bool bMatched = false;
+  std::vector<ReportRow> vRows;  // nNow holds the access it had
+};
+
+// The earlier report: its cabinets by key, in its order, and the libraries
+// it could not list ("" when it could not list the libraries).
+struct Earlier {
+  std::map<std::string, size_t> mIndex;
+  std::vector<EarlierCabinet> vCabinets;
+  std::vector<std::string> vFailedLibs;
+};
+
+bool g_bOn = false;
+Report g_report;
+std::string g_strScopeLib, g_strScopeCab;
+bool g_bSince = false;
+Earlier g_earlier;
+
+// Library and cabinet names are the file system's, which ignores case.
+std::string Key(const std::string& strLib, const std::string& strCab) {
+  return MbLower(strLib) + "/" + MbLower(strCab);
+}
+
+bool InScope(const std::string& strLib, const std::string& strCab) {
+  if (g_strScopeLib.empty()) return true;
+  return MbEqualNoCase(strLib, g_strScopeLib) &&
+         (g_strScopeCab.empty() || MbEqualNoCase(strCab, g_strScopeCab));
+}
+
+const char* AccessText(int nAccess) {
+  switch (nAccess) {
+    case kLogRW:
+      return "RW";
+    case kLogW:
+      return "W";
+    case kLogR:
+      return "R";
+    default:
+      return "";
+  }
+}
+
+int AccessOfText(const std::string& strText) {
+  for (int nAccess : {kLogRW, kLogW, kLogR})
+    if (strText == AccessText(nAccess)) return nAccess;
+  return -1;
+}
+
+}  // namespace
+
+void ReportStart(const std::string& strTime, const std::string& strLib,
+                 const std::string& strCab) {
+  g_bOn = true;
+  g_report = Report();
+  g_report.strTime = strTime;
+  g_report.strData = g_strDataPath;
+  g_report.strScope = strCab.empty() ? strLib : strLib + "/" + strCab;
+  g_strScopeLib = strLib;
+  g_strScopeCab = strCab;
+}
+
+bool ReportOn() { return g_bOn; }
+
+void ReportLibrary(const std::string& strLib) {
+  if (g_bOn) g_report.vLibs.push_back(strLib);
+}
+
+void ReportLibraryFailed(const std::string& strLib, const std::string& strMsg) {
+  if (g_bOn) g_report.vLibFailures.push_back({strLib, "", strMsg});
+}
+
+void ReportCabinetListed(const ReportCabinet& cabinet) {
+  if (g_bOn) g_report.vCabinets.push_back(cabinet);
+}
+
+// ---- The earlier report -----------------------------------------------------
+
+namespace {
+
+bool IsHeader(const std::vector<std::string>& vRecord) {
+  if (vRecord.size() != kBaseColumns && vRecord.size() != kBaseColumns + 1)
+    return false;
+  for (size_t i = 0; i < vRecord.size(); ++i)
+    if (vRecord[i] != kHeader[i]) return false;
+  return true;
+}
+
+EarlierCabinet& EarlierOf(Earlier& earlier, const std::string& strLib,
+                          const std::string& strCab) {
+  auto inserted =
+      earlier.mIndex.emplace(Key(strLib, strCab), earlier.vCabinets.size());
+  if (inserted.second) {
+    earlier.vCabinets.emplace_back();
+    earlier.vCabinets.back().strLib = strLib;
+    earlier.vCabinets.back().strCab = strCab;
+  }
+  return earlier.vCabinets[inserted.first->second];
+}
+
+// Takes one row of the earlier report; false when it is none of ours.
+bool TakeRow(const std::vector<std::string>& vRow, Earlier& earlier) {
+  const std::string &strLib = vRow[0], &strCab = vRow[1], &strUser = vRow[2];
+  bool bFailed = vRow[5].compare(0, sizeof kFailedNote - 1, kFailedNote) == 0;
+  if (vRow.size() > kBaseColumns && vRow[6] == "removed") return true;
+  if (bFailed && strCab.empty()) {
+    earlier.vFailedLibs.push_back(strLib);
+    return strUser.empty();
+  }
+  if (strCab.empty()) return false;
+  EarlierCabinet& cabinet = EarlierOf(earlier, strLib, strCab);
+  if (bFailed) {
+    cabinet.bFailed = true;
+    return strUser.empty();
+  }
+  int nAccess = AccessOfText(vRow[3]);
+  if (strUser.empty() || nAccess < 0) return false;
+  bool bViewer = strUser == kReportViewerName && vRow[4] == "built-in";
+  cabinet.vRows.push_back({bViewer ? kGeneralViewerName : strUser, nAccess});
+  return true;
+}
+
+bool ParseEarlier(const std::string& strData, Earlier& earlier) {
+  std::vector<std::vector<std::string>> vRecords;
+  if (ParseCsv(strData, vRecords) != 1 || vRecords.empty() ||
+      !IsHeader(vRecords[0]))
+    return false;
+  for (size_t i = 1; i < vRecords.size(); ++i)
+    if (vRecords[i].size() != vRecords[0].size() ||
+        !TakeRow(vRecords[i], earlier))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+int ReportLoadSince(const std::string& strStamp, std::string& strFileName) {
+  TRACE("Start ReportLoadSince()");
+  strFileName = "report" + strStamp + ".csv";
+  std::string strDir, strData;
+  g_earlier = Earlier();
+  if (!GetUsableCurrentDirectory(strDir) ||
+      MyReadFile(JoinPath(strDir, strFileName), strData, true) != kPlatReadOk)
+    return -1;
+  if (!ParseEarlier(strData, g_earlier)) {
+    TRACE_VALUE("The earlier report is damaged", strFileName);
+    return -1;
+  }
+  g_bSince = true;
+  g_report.strSince = DisplayTime(strStamp);
+  return 1;
+}
+
+// ---- Comparing --------------------------------------------------------------
+
+namespace {
+
+// True iff the earlier report could list strLib's cabinets.
+bool EarlierListed(const std::string& strLib) {
+  for (const std::string& strFailed : g_earlier.vFailedLibs)
+    if (strFailed.empty() || MbEqualNoCase(strFailed, strLib)) return false;
+  return true;
+}
+
+// True iff this walk could list strLib's cabinets.
+bool NowListed(const std::string& strLib) {
+  for (const ReportPlace& failed : g_report.vLibFailures)
+    if (failed.strLib.empty() || MbEqualNoCase(failed.strLib, strLib))
+      return false;
+  return true;
+}
+
+// Gives each row its access then, and adds a row for each name that had
+// access and is gone.
+void CompareRows(ReportCabinet& cabinet, EarlierCabinet& earlier) {
+  std::map<std::string, int> mBefore;
+  for (const ReportRow& row : earlier.vRows)
+    mBefore.emplace(row.strUser, row.nNow);
+  for (ReportRow& row : cabinet.vRows) {
+    auto it = mBefore.find(row.strUser);
+    row.nBefore = it == mBefore.end() ? kLogNone : it->second;
+  }
+  std::map<std::string, int> mNow;
+  for (const ReportRow& row : cabinet.vRows) mNow.emplace(row.strUser, 0);
+  for (const ReportRow& row : earlier.vRows)
+    if (mNow.emplace(row.strUser, 0).second)
+      cabinet.vRows.push_back({row.strUser, kLogNone, row.nNow});
+}
+
+void CompareCabinet(ReportCabinet& cabinet) {
+  auto it = g_earlier.mIndex.find(Key(cabinet.strLib, cabinet.strCab));
+  if (it == g_earlier.mIndex.end()) {
+    cabinet.bAdded = EarlierListed(cabinet.strLib);
+    return;
+  }
+  EarlierCabinet& earlier = g_earlier.vCabinets[it->second];
+  earlier.bMatched = true;
+  if (!earlier.bFailed && cabinet.nState != kReportFailed)
+    CompareRows(cabinet, earlier);
+}
+
+// Marks every cabinet against the earlier report and lists the cabinets of
+// the scope that are gone; a library this walk could not list has none.
+void Compare() {
+  for (ReportCabinet& cabinet : g_report.vCabinets) CompareCabinet(cabinet);
+  for (const EarlierCabinet& earlier : g_earlier.vCabinets)
+    if (!earlier.bMatched && InScope(earlier.strLib, earlier.strCab) &&
+        NowListed(earlier.strLib))
+      g_report.vGone.push_back({earlier.strLib, earlier.strCab, ""});
+}
+
+// ---- The CSV ----------------------------------------------------------------
+
+std::string RegisteredText(const std::string& strUser,
+                           const UserListIndex& registered) {
+  if (strUser == kGeneralViewerName) return "built-in";
+  if (IsInUserList(registered, strUser)) return "yes";
+  return MbEqualNoCase(strUser, kAdminName) ? "built-in" : "no";
+}
+
+std::string ChangeText(const ReportCabinet& cabinet, const ReportRow& row) {
+  if (cabinet.bAdded) return "added";
+  if (row.nBefore == kReportNoBefore) return "";
+  if (row.nNow == kLogNone) return "removed";
+  if (row.nBefore == kLogNone) return "added";
+  if (row.nBefore == row.nNow) return "unchanged";
+  return std::string("changed from ") + AccessText(row.nBefore);
+}
+
+std::string NoteOf(const ReportCabinet& cabinet) {
+  if (cabinet.nState == kReportNoLists) return kNoListsNote;
+  if (cabinet.nState == kReportFailed) return kFailedNote + cabinet.strMessage;
+  return "";
+}
+
+void AddLine(std::string& strCsv, std::vector<std::string> vFields,
+             const std::string& strChange) {
+  if (g_bSince) vFields.push_back(strChange);
+  strCsv += CsvLine(vFields);
+}
+
+void AddRow(std::string& strCsv, const ReportCabinet& cabinet,
+            const ReportRow& row, const UserListIndex& registered) {
+  bool bViewer = row.strUser == kGeneralViewerName;
+  int nShown = row.nNow == kLogNone ? row.nBefore : row.nNow;
+  AddLine(strCsv,
+          {cabinet.strLib, cabinet.strCab,
+           bViewer ? kReportViewerName : row.strUser, AccessText(nShown),
+           RegisteredText(row.strUser, registered), NoteOf(cabinet)},
+          ChangeText(cabinet, row));
+}
+
+// The rows of a gone cabinet, each as removed.
+void AddGone(std::string& strCsv, const ReportPlace& gone,
+             const UserListIndex& registered) {
+  const EarlierCabinet& earlier =
+      g_earlier.vCabinets[g_earlier.mIndex.at(Key(gone.strLib, gone.strCab))];
+  ReportCabinet cabinet;
+  cabinet.strLib = gone.strLib;
+  cabinet.strCab = gone.strCab;
+  for (const ReportRow& row : earlier.vRows)
+    AddRow(strCsv, cabinet, {row.strUser, kLogNone, row.nNow}, registered);
+}
+
+std::string ReportCsv(const UserListIndex& registered) {
+  std::string strCsv;
+  AddLine(strCsv, {kHeader, kHeader + kBaseColumns}, kHeader[kBaseColumns]);
+  for (const ReportCabinet& cabinet : g_report.vCabinets) {
+    if (cabinet.nState == kReportFailed)
+      AddLine(strCsv,
+              {cabinet.strLib, cabinet.strCab, "", "", "", NoteOf(cabinet)},
+              "");
+    for (const ReportRow& row : cabinet.vRows)
+      AddRow(strCsv, cabinet, row, registered);
+  }
+  for (const ReportPlace& failed : g_report.vLibFailures)
+    AddLine(strCsv,
+            {failed.strLib, "", "", "", "", kFailedNote + failed.strMessage},
+            "");
+  for (const ReportPlace& gone : g_report.vGone)
+    AddGone(strCsv, gone, registered);
+  return strCsv;
+}
+
+// ---- The files --------------------------------------------------------------
+
+// Writes a new file whole and flushed; a file that is not written whole is
+// removed again.
+bool WriteNewFile(const std::string& strPath, const std::string& strData) {
+  PlatFileHandle pFile = PlatCreateFile(strPath);
+  if (pFile == nullptr) {
+    TRACE_ERROR("The report file cannot be created.");
+    return false;
+  }
+  bool bOk = PlatWrite(pFile.get(), strData) && PlatSync(pFile.get());
+  bOk = PlatClose(pFile) && bOk;
+  if (bOk) return true;
+  TRACE_ERROR("The report file cannot be written.");
+  MyDeleteFile(strPath);
+  return false;
+}
+
+}  // namespace
+
+int ReportWrite(const std::string& strStamp, std::string& strCsvName,
+                std::string& strHtmlName, std::string& strFileName) {
+  TRACE("Start ReportWrite()");
+  strCsvName = "report" + strStamp + ".csv";
+  strHtmlName = "report" + strStamp + ".html";
+  const UserListIndex* pRegistered = nullptr;
+  if (GetRegisteredUsers(g_strDataPath, pRegistered) != 1) return -2;
+  g_report.vRegistered = NamesOf(pRegistered->strList);
+  if (g_bSince) Compare();
+  std::string strDir;
+  strFileName = strCsvName;
+  if (!GetUsableCurrentDirectory(strDir)) return -1;
+  std::string strCsvPath = JoinPath(strDir, strCsvName);
+  std::string strHtmlPath = JoinPath(strDir, strHtmlName);
+  if (!WriteNewFile(strCsvPath, ReportCsv(*pRegistered))) return -1;
+  strFileName = strHtmlName;
+  bool bHtml = WriteNewFile(strHtmlPath, ReportPage(g_report));
+  // The folder is flushed too: files the run names must outlast a power cut.
+  if (bHtml && PlatSyncFolderOf(strCsvPath)) return 1;
+  if (bHtml) MyDeleteFile(strHtmlPath);
+  MyDeleteFile(strCsvPath);
+  return -1;
+}
