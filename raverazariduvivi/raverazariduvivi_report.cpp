@@ -57,22 +57,9 @@ bool InScope(const std::string& strLib, const std::string& strCab) {
          (g_strScopeCab.empty() || MbEqualNoCase(strCab, g_strScopeCab));
 }
 
-const char* AccessText(int nAccess) {
-  switch (nAccess) {
-    case kLogRW:
-      return "RW";
-    case kLogW:
-      return "W";
-    case kLogR:
-      return "R";
-    default:
-      return "";
-  }
-}
-
 int AccessOfText(const std::string& strText) {
   for (int nAccess : {kLogRW, kLogW, kLogR})
-    if (strText == AccessText(nAccess)) return nAccess;
+    if (strText == AccessWord(nAccess)) return nAccess;
   return -1;
 }
 
@@ -253,7 +240,7 @@ std::string ChangeText(const ReportCabinet& cabinet, const ReportRow& row) {
   if (row.nNow == kLogNone) return "removed";
   if (row.nBefore == kLogNone) return "added";
   if (row.nBefore == row.nNow) return "unchanged";
-  return std::string("changed from ") + AccessText(row.nBefore);
+  return std::string("changed from ") + AccessWord(row.nBefore);
 }
 
 std::string NoteOf(const ReportCabinet& cabinet) {
@@ -274,7 +261,7 @@ void AddRow(std::string& strCsv, const ReportCabinet& cabinet,
   int nShown = row.nNow == kLogNone ? row.nBefore : row.nNow;
   AddLine(strCsv,
           {cabinet.strLib, cabinet.strCab,
-           bViewer ? kReportViewerName : row.strUser, AccessText(nShown),
+           bViewer ? kReportViewerName : row.strUser, AccessWord(nShown),
            RegisteredText(row.strUser, registered), NoteOf(cabinet)},
           ChangeText(cabinet, row));
 }
