@@ -435,6 +435,18 @@ bool GrowthCase(Bench& bench, const std::string& strWord,
 
 std::string N(int n) { return std::to_string(n); }
 
+// Notes the peak memory of the tool's runs and of those in the floor's place.
+void MemoryNote(Bench& bench, const std::string& strWhat,
+                const std::string& strTool, const std::string& strFloor,
+                const Timing& t) {
+  double dToolMb = static_cast<double>(t.nToolRssKb) / 1024;
+  double dFloorMb = static_cast<double>(t.nFloorRssKb) / 1024;
+  bench.vNotes.push_back("peak memory (max RSS) of " + strWhat + ": " +
+                         strTool + " " + Fixed(dToolMb, 1) + " MB, " +
+                         strFloor + " " + Fixed(dFloorMb, 1) + " MB, ratio " +
+                         Ratio(dToolMb, dFloorMb));
+}
+
 bool RunSetGroup(Bench& bench, const Sizes& s) {
   Timing t;
   return RatioCase(bench, "set", "set",
@@ -461,12 +473,8 @@ bool RunCleanupGroup(Bench& bench, const Sizes& s) {
                      " names, " + N(s.nCleanUsers) + " users",
                  t))
     return false;
-  double dToolMb = static_cast<double>(t.nToolRssKb) / 1024;
-  double dFloorMb = static_cast<double>(t.nFloorRssKb) / 1024;
-  bench.vNotes.push_back(
-      "peak memory (max RSS) of /cleanup with " + N(s.nCleanUsers) +
-      " users: tool " + Fixed(dToolMb, 1) + " MB, floor " + Fixed(dFloorMb, 1) +
-      " MB, ratio " + Ratio(dToolMb, dFloorMb));
+  MemoryNote(bench, "/cleanup with " + N(s.nCleanUsers) + " users", "tool",
+             "floor", t);
   return true;
 }
 
@@ -495,9 +503,13 @@ bool RunGrowCabinetsGroup(Bench& bench, const Sizes& s) {
 // own cost is its CSV and page.
 bool RunReportGroup(Bench& bench, const Sizes& s) {
   Timing t;
-  return RatioCase(bench, "report", "report",
-                   Shape(s, s.nSetLibs, s.nSetCabs, s.nSetNames, s.nSetUsers),
-                   "the /set store", t);
+  if (!RatioCase(bench, "report", "report",
+                 Shape(s, s.nSetLibs, s.nSetCabs, s.nSetNames, s.nSetUsers),
+                 "the /set store", t))
+    return false;
+  MemoryNote(bench, "/report, the /set store", "/report", "/listall-authstatus",
+             t);
+  return true;
 }
 
 // One opening of the page: the drawn time it stamps on its body, and
@@ -611,8 +623,10 @@ bool RunPageGroup(Bench& bench, const Sizes& s) {
                         " cabinets, " + N(s.nPageNames) + " names, " +
                         N(s.nPageUsers) + " users";
   Timing t;
-  return RatioCase(bench, "report", "page-report", shape, strSize, t) &&
-         ReportAndOpen(bench, MakeCase("page-report", "report", shape),
+  if (!RatioCase(bench, "report", "page-report", shape, strSize, t))
+    return false;
+  MemoryNote(bench, "/report, " + strSize, "/report", "/listall-authstatus", t);
+  return ReportAndOpen(bench, MakeCase("page-report", "report", shape),
                        strSize);
 }
 
@@ -784,7 +798,7 @@ std::string CheckSummary(const Bench& bench) {
            strHow;
   return "checked: " + std::to_string(bench.nChecked) +
          " runs of the tool (exit code, closing message, result records, every "
-         "file of the data folder) match " +
+         "file of the data folder, /report's CSV) match " +
          strHow;
 }
 
