@@ -532,6 +532,17 @@ std::vector<std::string> ChromiumArgs(const std::string& strRoot,
           "file://" + strPage};
 }
 
+// The drawn time the page stamped on its body once drawn; -1 when the
+// dumped DOM has no data-ready="1".
+double DrawnMs(const std::string& strDom) {
+  const char kDrawn[] = "data-drawn-ms=\"";
+  size_t nAt = strDom.find(kDrawn);
+  if (nAt == std::string::npos ||
+      strDom.find("data-ready=\"1\"") == std::string::npos)
+    return -1;
+  return std::atof(strDom.c_str() + nAt + sizeof kDrawn - 1);
+}
+
 // Opens the page with the network off: as root Chromium gets a network
 // namespace of its own with no interface up.
 bool OpenPage(const Options& opt, const std::string& strRoot,
@@ -548,12 +559,7 @@ bool OpenPage(const Options& opt, const std::string& strRoot,
       run.nExit != 0)
     return false;
   opening.dWall = run.dWall;
-  const char kDrawn[] = "data-drawn-ms=\"";
-  size_t nAt = run.strOutput.find(kDrawn);
-  if (nAt != std::string::npos &&
-      run.strOutput.find("data-ready=\"1\"") != std::string::npos)
-    opening.dDrawnMs =
-        std::atof(run.strOutput.c_str() + nAt + sizeof kDrawn - 1);
+  opening.dDrawnMs = DrawnMs(run.strOutput);
   return true;
 }
 
@@ -563,6 +569,15 @@ std::string PageOf(const std::string& strRoot) {
     if (BenchMask(strName) == "report{TS}.html")
       return BenchCwdDir(strRoot) + "/" + strName;
   return "";
+}
+
+std::string PageNote(const std::string& strSize, size_t nBytes,
+                     const std::vector<double>& vDrawn,
+                     const std::vector<double>& vWall) {
+  return "/report's page of " + strSize + ": " + std::to_string(nBytes) +
+         " bytes, drawn " + Fixed(Median(vDrawn), 0) +
+         " ms after navigation start, Chromium " + Fixed(Median(vWall), 2) +
+         " s wall (medians of " + std::to_string(vDrawn.size()) + ")";
 }
 
 // Opens the page of the store's report once per repetition and notes its
@@ -581,19 +596,14 @@ bool OpenPages(Bench& bench, const std::string& strRoot,
     }
     if (opening.dDrawnMs < 0) {
       bench.vNotes.push_back("PAGE NOT DRAWN: /report's page of " + strSize +
-                             " set no data-ready=\"1\" in 10 s");
+                             " set no data-ready=\"1\" within the 10 s "
+                             "virtual-time budget");
       return false;
     }
     vDrawn.push_back(opening.dDrawnMs);
     vWall.push_back(opening.dWall);
   }
-  bench.vNotes.push_back("/report's page of " + strSize + ": " +
-                         N(static_cast<int>(strData.size())) +
-                         " bytes, drawn " + Fixed(Median(vDrawn), 0) +
-                         " ms after navigation "
-                         "start, Chromium " +
-                         Fixed(Median(vWall), 2) + " s wall (medians of " +
-                         N(static_cast<int>(vDrawn.size())) + ")");
+  bench.vNotes.push_back(PageNote(strSize, strData.size(), vDrawn, vWall));
   return true;
 }
 
