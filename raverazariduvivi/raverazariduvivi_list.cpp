@@ -30,8 +30,8 @@ int ListRows(int nState, const std::vector<ReportRow>& vRows,
                                strLib, strCab, "");
   }
   LogOut(strRecords);
-  ReportCabinet cabinet{strLib, strCab, nState, "", false, vRows};
-  ReportCabinetListed(cabinet);
+  if (ReportOn())
+    ReportCabinetListed({strLib, strCab, nState, "", false, vRows});
   CountCabinet(true);
   return 1;
 }

@@ -57,22 +57,9 @@ bool InScope(const std::string& strLib, const std::string& strCab) {
          (g_strScopeCab.empty() || MbEqualNoCase(strCab, g_strScopeCab));
 }
 
-const char* AccessText(int nAccess) {
-  switch (nAccess) {
-    case kLogRW:
-      return "RW";
-    case kLogW:
-      return "W";
-    case kLogR:
-      return "R";
-    default:
-      return "";
-  }
-}
-
 int AccessOfText(const std::string& strText) {
   for (int nAccess : {kLogRW, kLogW, kLogR})
-    if (strText == AccessText(nAccess)) return nAccess;
+    if (strText == AccessWord(nAccess)) return nAccess;
   return -1;
 }
 
@@ -253,7 +240,7 @@ std::string ChangeText(const ReportCabinet& cabinet, const ReportRow& row) {
   if (row.nNow == kLogNone) return "removed";
   if (row.nBefore == kLogNone) return "added";
   if (row.nBefore == row.nNow) return "unchanged";
-  return std::string("changed from ") + AccessText(row.nBefore);
+  return std::string("changed from ") + AccessWord(row.nBefore);
 }
 
 std::string NoteOf(const ReportCabinet& cabinet) {
@@ -274,7 +261,7 @@ void AddRow(std::string& strCsv, const ReportCabinet& cabinet,
   int nShown = row.nNow == kLogNone ? row.nBefore : row.nNow;
   AddLine(strCsv,
           {cabinet.strLib, cabinet.strCab,
-           bViewer ? kReportViewerName : row.strUser, AccessText(nShown),
+           bViewer ? kReportViewerName : row.strUser, AccessWord(nShown),
            RegisteredText(row.strUser, registered), NoteOf(cabinet)},
           ChangeText(cabinet, row));
 }
@@ -313,19 +300,35 @@ std::string ReportCsv(const UserListIndex& registered) {
 
 // ---- The files --------------------------------------------------------------
 
-// Writes a new file whole and flushed; a file that is not written whole is
-// removed again.
-bool WriteNewFile(const std::string& strPath, const std::string& strData) {
-  PlatFileHandle pFile = PlatCreateFile(strPath);
-  if (pFile == nullptr) {
-    TRACE_ERROR("The report file cannot be created.");
+// Writes strData to strPath + ".new", flushed; false (the file removed)
+// when it is not written whole.
+bool WriteFlushed(const std::string& strPath, const std::string& strData) {
+  std::string strNew = strPath + ".new";
+  PlatFileHandle pFile =
+      MyDeleteFile(strNew) ? PlatCreateFile(strNew) : PlatFileHandle();
+  bool bOk = pFile != nullptr && PlatWrite(pFile.get(), strData) &&
+             PlatSync(pFile.get());
+  bOk = pFile != nullptr && PlatClose(pFile) && bOk;
+  if (!bOk) {
+    TRACE_ERROR("The report file cannot be written.");
+    MyDeleteFile(strNew);
+  }
+  return bOk;
+}
+
+// Puts a new file at strPath, whole: written beside it and renamed into
+// place, so that a kill never leaves part of a report under its name (a
+// later /since would take it for the store). Anything already at the path
+// is left alone and fails the write.
+bool PublishFile(const std::string& strPath, const std::string& strData) {
+  if (MyGetFileKind(strPath) != kPlatMissing) {
+    TRACE_VALUE("The report file's name is taken", strPath);
     return false;
   }
-  bool bOk = PlatWrite(pFile.get(), strData) && PlatSync(pFile.get());
-  bOk = PlatClose(pFile) && bOk;
-  if (bOk) return true;
-  TRACE_ERROR("The report file cannot be written.");
-  MyDeleteFile(strPath);
+  if (!WriteFlushed(strPath, strData)) return false;
+  if (PlatReplaceFile(strPath + ".new", strPath) == kPlatReplaced) return true;
+  TRACE_ERROR("The report file cannot be put in place.");
+  MyDeleteFile(strPath + ".new");
   return false;
 }
 
@@ -345,9 +348,9 @@ int ReportWrite(const std::string& strStamp, std::string& strCsvName,
   if (!GetUsableCurrentDirectory(strDir)) return -1;
   std::string strCsvPath = JoinPath(strDir, strCsvName);
   std::string strHtmlPath = JoinPath(strDir, strHtmlName);
-  if (!WriteNewFile(strCsvPath, ReportCsv(*pRegistered))) return -1;
+  if (!PublishFile(strCsvPath, ReportCsv(*pRegistered))) return -1;
   strFileName = strHtmlName;
-  bool bHtml = WriteNewFile(strHtmlPath, ReportPage(g_report));
+  bool bHtml = PublishFile(strHtmlPath, ReportPage(g_report));
   // The folder is flushed too: files the run names must outlast a power cut.
   if (bHtml && PlatSyncFolderOf(strCsvPath)) return 1;
   if (bHtml) MyDeleteFile(strHtmlPath);

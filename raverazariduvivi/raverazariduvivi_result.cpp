@@ -70,6 +70,17 @@ const char* ResultWord(int nResult) {
   return nResult == kLogNg ? "NG" : "";
 }
 
+std::string UserField(const std::string& strUser) {
+  return strUser == kGeneralViewerName ? "一般閲覧者" : strUser;
+}
+
+std::string PlaceField(const std::string& strLib, const std::string& strCab) {
+  if (strLib.empty()) return "";
+  return strCab.empty() ? strLib : strLib + "/" + strCab;
+}
+
+}  // namespace
+
 const char* AccessWord(int nAccess) {
   switch (nAccess) {
     case kLogW:
@@ -82,17 +93,6 @@ const char* AccessWord(int nAccess) {
       return "";
   }
 }
-
-std::string UserField(const std::string& strUser) {
-  return strUser == kGeneralViewerName ? "一般閲覧者" : strUser;
-}
-
-std::string PlaceField(const std::string& strLib, const std::string& strCab) {
-  if (strLib.empty()) return "";
-  return strCab.empty() ? strLib : strLib + "/" + strCab;
-}
-
-}  // namespace
 
 bool GetUsableCurrentDirectory(std::string& strDir) {
   if (!PlatGetCurrentDirectory(strDir)) return false;

@@ -66,6 +66,9 @@ int LogOpen(const std::string& strTimestamp, const std::string& strStartTime,
 // Appends one line (a "\n" inside it starts a further line).
 int LogOut(const std::string& strLine);
 
+// Returns the access field's text: "W", "R", "RW", or "" for kLogNone.
+const char* AccessWord(int nAccess);
+
 // Returns the six-field record for the type, result, access, user, place
 // and message.
 std::string SetResultLog(int nType, int nResult, int nAccess,
