@@ -306,14 +306,15 @@ std::string RealTool() {
   return BenchSelfDir() + "/../raverazariduvivi/RaVerAzariduVivi";
 }
 
-// Runs the runner at tiny sizes with --record or --check (strMode) of the
-// reference under strRoot, and strTool as the tool. A wrapper finds the
-// real tool in $REAL.
+// Runs the runner's groups strOnly at tiny sizes with --record or --check
+// (strMode, "" for neither) of the reference under strRoot, and strTool as
+// the tool. A wrapper finds the real tool in $REAL.
 BenchRun RunRunner(const std::string& strRoot, const std::string& strMode,
-                   const std::string& strTool) {
-  std::vector<std::string> vArgs = {
-      "--only", "set,list,cleanup", "--reps", "1",
-      strMode,  strRoot + "/ref",   "--tool", strTool};
+                   const std::string& strTool,
+                   const std::string& strOnly = "set,list,cleanup") {
+  std::vector<std::string> vArgs = {"--only", strOnly,  "--reps",
+                                    "1",      "--tool", strTool};
+  if (!strMode.empty()) vArgs.insert(vArgs.end(), {strMode, strRoot + "/ref"});
   for (const char* pszSize :
        {"set-libraries=1", "set-cabinets=6", "set-names=6", "set-users=30",
         "cleanup-cabinets=2", "cleanup-names=30", "cleanup-users=60"}) {
@@ -354,6 +355,33 @@ TEST(Runner, WrongAnswersFailTheCheck) {
     BenchRun run = RunRunner(dir.strRoot, "--check", strScript);
     EXPECT_EQ(run.nExit, 1) << tool.first;
     EXPECT_NE(run.strOutput.find("CHECK FAILED"), std::string::npos)
+        << tool.first << ":\n"
+        << run.strOutput;
+  }
+}
+
+// Even without a reference, /report must agree with the /listall-authstatus
+// it is timed against: its CSV one row per LST record, the listing's
+// records its own.
+TEST(Runner, ReportDisagreeingWithTheListingFailsTheCheck) {
+  Scratch dir;
+  const std::pair<const char*, std::string> kTools[] = {
+      {"the real tool", "exec \"$REAL\" \"$@\"\n"},
+      {"a CSV row lost",
+       "\"$REAL\" \"$@\"; rc=$?\n[ \"$1\" = /report ] && sed -i '$d' "
+       "report*.csv\nexit $rc\n"},
+      {"a record lost by the listing",
+       "\"$REAL\" \"$@\"; rc=$?\n[ \"$1\" = /listall-authstatus ] && "
+       "LC_ALL=C sed -i '0,/^LST,/{//d}' result*.txt\nexit $rc\n"},
+  };
+  std::string strScript = dir.strRoot + "/tool.sh";
+  for (const auto& tool : kTools) {
+    ASSERT_TRUE(BenchWriteFile(strScript, "#!/bin/sh\n" + tool.second));
+    ASSERT_EQ(chmod(strScript.c_str(), 0755), 0);
+    BenchRun run = RunRunner(dir.strRoot, "", strScript, "report");
+    bool bReal = tool.first == kTools[0].first;
+    EXPECT_EQ(run.nExit, bReal ? 0 : 1) << tool.first << ":\n" << run.strOutput;
+    EXPECT_EQ(run.strOutput.find("CHECK FAILED") == std::string::npos, bReal)
         << tool.first << ":\n"
         << run.strOutput;
   }

@@ -39,7 +39,8 @@ std::string ResultBody(const std::string& strData) {
   return nPos == std::string::npos ? "" : BenchMask(strData.substr(nPos));
 }
 
-// The names in the tool's current folder, and the result file's body.
+// The names in the tool's current folder, the result file's body and
+// /report's CSV.
 void CaptureCwd(const std::string& strRoot, BenchOutcome& outcome) {
   std::vector<std::string> vNames;
   std::error_code ec;
@@ -51,9 +52,13 @@ void CaptureCwd(const std::string& strRoot, BenchOutcome& outcome) {
   for (const std::string& strName : vNames) {
     strNames += BenchMask(strName) + "\n";
     std::string strData;
+    std::string strPath = BenchCwdDir(strRoot) + "/" + strName;
     if (BenchMask(strName) == "result{TS}.txt" &&
-        BenchReadFile(BenchCwdDir(strRoot) + "/" + strName, strData))
+        BenchReadFile(strPath, strData))
       strResult = ResultBody(strData);
+    if (BenchMask(strName) == "report{TS}.csv" &&
+        !BenchReadFile(strPath, outcome["csv"]))
+      outcome["csv"] = "<unreadable>";
   }
   outcome["cwd"] = strNames;
   outcome["result"] = strResult;
@@ -90,7 +95,8 @@ std::string BenchMask(const std::string& strText) {
   static const std::pair<std::string, std::string> kShapes[] = {
       {"0000/00/00 00:00:00", "{TIME}"},
       {"result00000000000000.txt", "result{TS}.txt"},
-      {"backup00000000000000.dat", "backup{TS}.dat"}};
+      {"backup00000000000000.dat", "backup{TS}.dat"},
+      {"report00000000000000.", "report{TS}."}};
   std::string strOut;
   for (size_t nPos = 0; nPos < strText.size();) {
     bool bMasked = false;

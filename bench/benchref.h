@@ -7,6 +7,7 @@
 //   cwd             the names in the tool's current folder, one a line
 //   result          the result file without its first three lines (command
 //                   line, data folder, start time), times masked
+//   csv             /report's CSV, when the current folder holds one
 //   file <path>     every file below the data folder, byte for byte
 //
 // Results: BenchSaveOutcome, BenchLoadOutcome true on success;
@@ -19,7 +20,8 @@
 using BenchOutcome = std::map<std::string, std::string>;
 
 // Returns the text with every "YYYY/MM/DD hh:mm:ss" time as "{TIME}" and
-// every "result<14 digits>.txt" name as "result{TS}.txt".
+// every "result<14 digits>.txt" name as "result{TS}.txt" (backup and
+// report names alike).
 std::string BenchMask(const std::string& strText);
 
 // Collects the outcome of a run on the store under strRoot (genstore.h)

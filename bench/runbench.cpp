@@ -1,6 +1,8 @@
 // The benchmark runner: times the tool against the floor program, side by
 // side, on generated stores (genstore.h), and checks every run of the tool
-// against a recorded reference (benchref.h).
+// against a recorded reference (benchref.h). /report is timed against the
+// tool's own /listall-authstatus instead, and its page opened in headless
+// Chromium.
 //
 // Each case makes its store, then runs the tool and the floor once per
 // repetition, the store restored (regenerated and synced) before each run
@@ -39,6 +41,10 @@ struct Sizes {
   int nGrowCabs = 20;       // growth with list length: cabinets
   int nGrowNames = 2000;    // n: n and 4n names, 10n and 40n users
   int nGrowLibCabs = 2000;  // growth with cabinets: m and 4m in one library
+  int nPageLibs = 20;       // /report's page: libraries
+  int nPageCabs = 1000;     // cabinets in each library
+  int nPageNames = 30;      // names in each list
+  int nPageUsers = 2000;    // registered users
 };
 
 struct SizeOption {
@@ -58,6 +64,10 @@ const SizeOption kSizeOptions[] = {
     {"grow-cabinets", &Sizes::nGrowCabs},
     {"grow-names", &Sizes::nGrowNames},
     {"grow-library-cabinets", &Sizes::nGrowLibCabs},
+    {"page-libraries", &Sizes::nPageLibs},
+    {"page-cabinets", &Sizes::nPageCabs},
+    {"page-names", &Sizes::nPageNames},
+    {"page-users", &Sizes::nPageUsers},
 };
 
 // Moderate sizes for a quick look (--quick).
@@ -66,11 +76,13 @@ Sizes QuickSizes() {
   s.nSetLibs = 4, s.nSetCabs = 250, s.nSetNames = 20, s.nSetUsers = 200;
   s.nCleanCabs = 5, s.nCleanNames = 1000, s.nCleanUsers = 10000;
   s.nGrowCabs = 5, s.nGrowNames = 250, s.nGrowLibCabs = 250;
+  s.nPageLibs = 4, s.nPageCabs = 250, s.nPageNames = 20, s.nPageUsers = 200;
   return s;
 }
 
 struct Options {
   std::string strTool, strFloor, strWork, strRecord, strCheck;
+  std::string strChromium = "/usr/bin/chromium";  // "" leaves the page out
   bool bOwnWork = false;  // the work folder was made here and goes at the end
   int nReps = 5;
   int nBudget = 60;     // seconds one case may take before fewer repetitions
@@ -85,6 +97,7 @@ struct Case {
   std::string strId;  // names its reference file
   std::vector<std::string> vToolArgs;
   std::vector<std::string> vFloorArgs;  // after the data folder: user
+  std::vector<std::string> vBaseArgs;  // the tool's, timed in the floor's place
   std::string strFloorWord;
   BenchStoreShape shape;
   bool bChanging = false;
@@ -124,24 +137,34 @@ bool IsLockRefusal(const BenchRun& run, bool bTool) {
          BenchCp932(run.strOutput).find(kMsgLocked) != std::string::npos;
 }
 
+// True iff the run in the floor's place is the tool's own base command.
+bool HasBase(const Case& c) { return !c.vBaseArgs.empty(); }
+
+const std::string& Program(const Bench& bench, const Case& c, bool bTool) {
+  return bTool || HasBase(c) ? bench.opt.strTool : bench.opt.strFloor;
+}
+
+std::vector<std::string> Arguments(const Case& c, const std::string& strRoot,
+                                   bool bTool) {
+  if (bTool) return c.vToolArgs;
+  if (HasBase(c)) return c.vBaseArgs;
+  std::vector<std::string> vArgs = {c.strFloorWord, BenchDataDir(strRoot)};
+  vArgs.insert(vArgs.end(), c.vFloorArgs.begin(), c.vFloorArgs.end());
+  return vArgs;
+}
+
 // Runs the tool or the floor on the store under strRoot; another process
 // holding the single-instance lock (another test run, say) is waited for.
 bool RunOne(const Bench& bench, const Case& c, const std::string& strRoot,
             bool bTool, BenchRun& run) {
-  std::vector<std::string> vArgs = c.vToolArgs;
-  if (!bTool) {
-    vArgs = {c.strFloorWord, BenchDataDir(strRoot)};
-    vArgs.insert(vArgs.end(), c.vFloorArgs.begin(), c.vFloorArgs.end());
-  }
+  std::vector<std::string> vArgs = Arguments(c, strRoot, bTool);
   std::vector<std::string> vEnv = {"RAVERAZARIDUVIVI_REGISTRY=" +
                                    BenchRegistryFile(strRoot)};
-  const std::string& strProgram =
-      bTool ? bench.opt.strTool : bench.opt.strFloor;
   for (int nTry = 1; nTry <= kLockTries; ++nTry) {
-    if (!BenchSpawn(strProgram, vArgs, BenchCwdDir(strRoot), vEnv,
+    if (!BenchSpawn(Program(bench, c, bTool), vArgs, BenchCwdDir(strRoot), vEnv,
                     strRoot + "/console.txt", bench.opt.nTimeout, run))
       return false;
-    if (!IsLockRefusal(run, bTool)) return true;
+    if (!IsLockRefusal(run, bTool || HasBase(c))) return true;
     if (nTry == 1)
       std::fprintf(stderr, "  waiting for the single-instance lock\n");
     sleep(1);
@@ -184,24 +207,67 @@ std::string FirstLine(const std::string& strText) {
   return strText.substr(0, strText.find('\n'));
 }
 
+// The exit code and closing message of a run that did its work.
+std::string EndProblem(const Case& c, const BenchRun& run) {
+  std::string strWant = c.bChanging ? kMsgChanged : kMsgListed;
+  if (run.nExit == 1 && FirstLine(BenchCp932(run.strOutput)) == strWant)
+    return "";
+  return "    exit code " + std::to_string(run.nExit) +
+         ", console: " + FirstLine(run.strOutput) + "\n";
+}
+
+size_t Count(const std::string& strText, const std::string& strPart) {
+  size_t nCount = 0;
+  for (size_t nPos = strText.find(strPart); nPos != std::string::npos;
+       nPos = strText.find(strPart, nPos + 1))
+    ++nCount;
+  return nCount;
+}
+
+// /report's CSV holds its header and one row for each LST record of the
+// run's result file.
+std::string CsvProblem(const BenchOutcome& got) {
+  auto itCsv = got.find("csv"), itResult = got.find("result");
+  if (itCsv == got.end() || itResult == got.end()) return "    no CSV\n";
+  size_t nRows = Count(itCsv->second, "\n");
+  size_t nRecords = Count(itResult->second, "\nLST,");
+  if (nRows == nRecords + 1) return "";
+  return "    the CSV has " + std::to_string(nRows) + " lines for " +
+         std::to_string(nRecords) + " LST records and its header\n";
+}
+
+bool Verdict(Bench& bench, const std::string& strWhat,
+             const std::string& strProblem) {
+  ++bench.nChecked;
+  if (strProblem.empty()) return true;
+  ++bench.nFailed;
+  std::fprintf(stderr, "CHECK FAILED: %s\n%s", strWhat.c_str(),
+               strProblem.c_str());
+  return false;
+}
+
 // Checks one run of the tool: exit code, closing message, and every part of
-// its outcome against the reference.
+// its outcome against the reference; /report's CSV against its records.
 bool CheckRun(Bench& bench, const Case& c, const std::string& strRoot,
               const BenchRun& run, BenchOutcome& ref) {
-  ++bench.nChecked;
-  std::string strWant = c.bChanging ? kMsgChanged : kMsgListed;
-  std::string strProblem;
-  if (run.nExit != 1 || FirstLine(BenchCp932(run.strOutput)) != strWant)
-    strProblem = "    exit code " + std::to_string(run.nExit) +
-                 ", console: " + FirstLine(run.strOutput) + "\n";
+  std::string strProblem = EndProblem(c, run);
   BenchOutcome got = BenchCapture(strRoot, run.nExit, run.strOutput);
   if (!Reference(bench, c, got, ref)) strProblem += "    no reference\n";
   if (strProblem.empty()) strProblem = BenchCompare(ref, got);
-  if (strProblem.empty()) return true;
-  ++bench.nFailed;
-  std::fprintf(stderr, "CHECK FAILED: %s\n%s", c.strId.c_str(),
-               strProblem.c_str());
-  return false;
+  if (strProblem.empty() && HasBase(c)) strProblem = CsvProblem(got);
+  return Verdict(bench, c.strId, strProblem);
+}
+
+// Checks a run of the base command: the same result records as the
+// reference of the tool's command.
+bool CheckBaseRun(Bench& bench, const Case& c, const std::string& strRoot,
+                  const BenchRun& run, const BenchOutcome& ref) {
+  std::string strProblem = EndProblem(c, run);
+  BenchOutcome got = BenchCapture(strRoot, run.nExit, run.strOutput);
+  auto itWant = ref.find("result");
+  if (strProblem.empty() && itWant != ref.end())
+    strProblem = BenchCompare({*itWant}, {{"result", got["result"]}});
+  return Verdict(bench, c.strId + " (" + c.vBaseArgs[0] + ")", strProblem);
 }
 
 // ---- Measuring --------------------------------------------------------------
@@ -211,11 +277,12 @@ bool CheckRun(Bench& bench, const Case& c, const std::string& strRoot,
 bool TimedRun(Bench& bench, const Case& c, const std::string& strRoot,
               bool bTool, BenchRun& run, BenchOutcome& ref, bool& bGood) {
   if (!RunOne(bench, c, strRoot, bTool, run)) {
-    std::fprintf(stderr, "  cannot run %s\n",
-                 (bTool ? bench.opt.strTool : bench.opt.strFloor).c_str());
+    std::fprintf(stderr, "  cannot run %s\n", Program(bench, c, bTool).c_str());
     return false;
   }
   if (bTool) bGood = CheckRun(bench, c, strRoot, run, ref);
+  if (!bTool && HasBase(c))
+    bGood = CheckBaseRun(bench, c, strRoot, run, ref) && bGood;
   return c.bChanging ? Restore(c, strRoot) : ClearCwd(strRoot);
 }
 
@@ -279,7 +346,8 @@ BenchStoreShape Shape(const Sizes& s, int nLibs, int nCabs, int nNames,
   return shape;
 }
 
-// The case of one command word ("set", "cleanup", "list", "listall").
+// The case of one command word ("set", "cleanup", "list", "listall",
+// "report": /report against /listall-authstatus).
 Case MakeCase(const std::string& strId, const std::string& strWord,
               const BenchStoreShape& shape) {
   Case c;
@@ -291,12 +359,15 @@ Case MakeCase(const std::string& strId, const std::string& strWord,
   if (strWord == "cleanup") c.vToolArgs = {"/cleanup"};
   if (strWord == "list") c.vToolArgs = {"/list-authstatus"};
   if (strWord == "listall") c.vToolArgs = {"/listall-authstatus"};
+  if (strWord == "report") c.vToolArgs = {"/report"};
+  if (strWord == "report") c.vBaseArgs = {"/listall-authstatus"};
   return c;
 }
 
 std::string Command(const std::string& strWord) {
   if (strWord == "set") return "/set /rw";
   if (strWord == "cleanup") return "/cleanup";
+  if (strWord == "report") return "/report vs /listall";
   return strWord == "list" ? "/list-authstatus" : "/listall-authstatus";
 }
 
@@ -364,6 +435,18 @@ bool GrowthCase(Bench& bench, const std::string& strWord,
 
 std::string N(int n) { return std::to_string(n); }
 
+// Notes the peak memory of the tool's runs and of those in the floor's place.
+void MemoryNote(Bench& bench, const std::string& strWhat,
+                const std::string& strTool, const std::string& strFloor,
+                const Timing& t) {
+  double dToolMb = static_cast<double>(t.nToolRssKb) / 1024;
+  double dFloorMb = static_cast<double>(t.nFloorRssKb) / 1024;
+  bench.vNotes.push_back("peak memory (max RSS) of " + strWhat + ": " +
+                         strTool + " " + Fixed(dToolMb, 1) + " MB, " +
+                         strFloor + " " + Fixed(dFloorMb, 1) + " MB, ratio " +
+                         Ratio(dToolMb, dFloorMb));
+}
+
 bool RunSetGroup(Bench& bench, const Sizes& s) {
   Timing t;
   return RatioCase(bench, "set", "set",
@@ -390,12 +473,8 @@ bool RunCleanupGroup(Bench& bench, const Sizes& s) {
                      " names, " + N(s.nCleanUsers) + " users",
                  t))
     return false;
-  double dToolMb = static_cast<double>(t.nToolRssKb) / 1024;
-  double dFloorMb = static_cast<double>(t.nFloorRssKb) / 1024;
-  bench.vNotes.push_back(
-      "peak memory (max RSS) of /cleanup with " + N(s.nCleanUsers) +
-      " users: tool " + Fixed(dToolMb, 1) + " MB, floor " + Fixed(dFloorMb, 1) +
-      " MB, ratio " + Ratio(dToolMb, dFloorMb));
+  MemoryNote(bench, "/cleanup with " + N(s.nCleanUsers) + " users", "tool",
+             "floor", t);
   return true;
 }
 
@@ -420,6 +499,147 @@ bool RunGrowCabinetsGroup(Bench& bench, const Sizes& s) {
          GrowthCase(bench, "set", "grow-cabinets-set", aShapes, strSize);
 }
 
+// /report against /listall-authstatus on the listings' store: the report's
+// own cost is its CSV and page.
+bool RunReportGroup(Bench& bench, const Sizes& s) {
+  Timing t;
+  if (!RatioCase(bench, "report", "report",
+                 Shape(s, s.nSetLibs, s.nSetCabs, s.nSetNames, s.nSetUsers),
+                 "the /set store", t))
+    return false;
+  MemoryNote(bench, "/report, the /set store", "/report", "/listall-authstatus",
+             t);
+  return true;
+}
+
+// One opening of the page: the drawn time it stamps on its body, and
+// Chromium's wall-clock seconds.
+struct Opening {
+  double dDrawnMs = -1;  // -1: the page never said it was drawn
+  double dWall = 0;
+};
+
+std::vector<std::string> ChromiumArgs(const std::string& strRoot,
+                                      const std::string& strPage) {
+  return {"--headless",
+          "--no-sandbox",
+          "--disable-gpu",
+          "--no-first-run",
+          "--user-data-dir=" + strRoot + "/chromium-profile",
+          "--window-size=1400,900",
+          "--virtual-time-budget=10000",
+          "--dump-dom",
+          "file://" + strPage};
+}
+
+// The drawn time the page stamped on its body once drawn; -1 when the
+// dumped DOM has no data-ready="1".
+double DrawnMs(const std::string& strDom) {
+  const char kDrawn[] = "data-drawn-ms=\"";
+  size_t nAt = strDom.find(kDrawn);
+  if (nAt == std::string::npos ||
+      strDom.find("data-ready=\"1\"") == std::string::npos)
+    return -1;
+  return std::atof(strDom.c_str() + nAt + sizeof kDrawn - 1);
+}
+
+// Opens the page with the network off: as root Chromium gets a network
+// namespace of its own with no interface up.
+bool OpenPage(const Options& opt, const std::string& strRoot,
+              const std::string& strPage, Opening& opening) {
+  std::string strProgram = opt.strChromium;
+  std::vector<std::string> vArgs = ChromiumArgs(strRoot, strPage);
+  if (geteuid() == 0) {
+    vArgs.insert(vArgs.begin(), {"-n", strProgram});
+    strProgram = "/usr/bin/unshare";
+  }
+  BenchRun run;
+  if (!BenchSpawn(strProgram, vArgs, strRoot, {}, strRoot + "/dom.txt",
+                  opt.nTimeout, run) ||
+      run.nExit != 0)
+    return false;
+  opening.dWall = run.dWall;
+  opening.dDrawnMs = DrawnMs(run.strOutput);
+  return true;
+}
+
+// The page /report wrote in the store's current folder ("" when none).
+std::string PageOf(const std::string& strRoot) {
+  for (const std::string& strName : BenchListFiles(BenchCwdDir(strRoot)))
+    if (BenchMask(strName) == "report{TS}.html")
+      return BenchCwdDir(strRoot) + "/" + strName;
+  return "";
+}
+
+std::string PageNote(const std::string& strSize, size_t nBytes,
+                     const std::vector<double>& vDrawn,
+                     const std::vector<double>& vWall) {
+  return "/report's page of " + strSize + ": " + std::to_string(nBytes) +
+         " bytes, drawn " + Fixed(Median(vDrawn), 0) +
+         " ms after navigation start, Chromium " + Fixed(Median(vWall), 2) +
+         " s wall (medians of " + std::to_string(vDrawn.size()) + ")";
+}
+
+// Opens the page of the store's report once per repetition and notes its
+// size, its drawn time and Chromium's time, medians.
+bool OpenPages(Bench& bench, const std::string& strRoot,
+               const std::string& strSize) {
+  std::string strPage = PageOf(strRoot), strData;
+  if (strPage.empty() || !BenchReadFile(strPage, strData)) return false;
+  std::vector<double> vDrawn, vWall;
+  for (int nRep = 0; nRep < bench.opt.nReps; ++nRep) {
+    Opening opening;
+    if (!OpenPage(bench.opt, strRoot, strPage, opening)) {
+      std::fprintf(stderr, "  cannot open the page in %s\n",
+                   bench.opt.strChromium.c_str());
+      return false;
+    }
+    if (opening.dDrawnMs < 0) {
+      bench.vNotes.push_back("PAGE NOT DRAWN: /report's page of " + strSize +
+                             " set no data-ready=\"1\" within the 10 s "
+                             "virtual-time budget");
+      return false;
+    }
+    vDrawn.push_back(opening.dDrawnMs);
+    vWall.push_back(opening.dWall);
+  }
+  bench.vNotes.push_back(PageNote(strSize, strData.size(), vDrawn, vWall));
+  return true;
+}
+
+// Makes the case's store, runs /report once, checked, and opens its page.
+bool ReportAndOpen(Bench& bench, const Case& c, const std::string& strSize) {
+  std::string strRoot = bench.opt.strWork + "/" + c.strId;
+  std::fprintf(stderr, "%s: the page\n", c.strId.c_str());
+  BenchRun run;
+  BenchOutcome ref;
+  return Restore(c, strRoot) && RunOne(bench, c, strRoot, true, run) &&
+         CheckRun(bench, c, strRoot, run, ref) &&
+         OpenPages(bench, strRoot, strSize) && BenchRemoveTree(strRoot);
+}
+
+// /report against /listall-authstatus on a large store, then its page
+// opened in headless Chromium.
+bool RunPageGroup(Bench& bench, const Sizes& s) {
+  if (bench.opt.strChromium.empty() ||
+      access(bench.opt.strChromium.c_str(), X_OK) != 0) {
+    bench.vNotes.push_back("page SKIPPED: no Chromium at '" +
+                           bench.opt.strChromium + "'");
+    return true;
+  }
+  BenchStoreShape shape =
+      Shape(s, s.nPageLibs, s.nPageCabs, s.nPageNames, s.nPageUsers);
+  std::string strSize = N(s.nPageLibs) + " x " + N(s.nPageCabs) +
+                        " cabinets, " + N(s.nPageNames) + " names, " +
+                        N(s.nPageUsers) + " users";
+  Timing t;
+  if (!RatioCase(bench, "report", "page-report", shape, strSize, t))
+    return false;
+  MemoryNote(bench, "/report, " + strSize, "/report", "/listall-authstatus", t);
+  return ReportAndOpen(bench, MakeCase("page-report", "report", shape),
+                       strSize);
+}
+
 // ---- Options ---------------------------------------------------------------
 
 int Usage() {
@@ -429,14 +649,16 @@ int Usage() {
       "  --check DIR    compare every run of the tool with the reference in "
       "DIR\n"
       "                 (its sizes are those recorded there)\n"
-      "  --only G,...   run only these groups: set list cleanup grow-names "
-      "grow-cabinets\n"
+      "  --only G,...   run only these groups: set list report page cleanup\n"
+      "                 grow-names grow-cabinets\n"
       "  --quick        moderate sizes\n"
       "  --reps N       repetitions of each case (5); at least 3 are run, "
       "more while\n"
       "  --budget S     a case has taken less than S seconds (60)\n"
       "  --timeout S    kill a run after S seconds (1800)\n"
       "  --tool PATH, --floor PATH\n"
+      "  --chromium PATH  opens /report's page (/usr/bin/chromium; \"\" "
+      "skips it)\n"
       "  --work DIR     where the stores are made (a new folder in /dev/shm,\n"
       "                 else in $TMPDIR): a disk folder adds the disk's fsync\n"
       "  --verbose      also the absolute times\n"
@@ -460,11 +682,10 @@ bool SetSize(Sizes& s, const std::string& strName,
 // Takes one option with its value; false for an unknown one.
 bool TakeOption(Options& opt, const std::string& strName,
                 const std::string& strValue) {
-  std::map<std::string, std::string*> mPaths = {{"tool", &opt.strTool},
-                                                {"floor", &opt.strFloor},
-                                                {"work", &opt.strWork},
-                                                {"record", &opt.strRecord},
-                                                {"check", &opt.strCheck}};
+  std::map<std::string, std::string*> mPaths = {
+      {"tool", &opt.strTool},   {"floor", &opt.strFloor},
+      {"work", &opt.strWork},   {"record", &opt.strRecord},
+      {"check", &opt.strCheck}, {"chromium", &opt.strChromium}};
   std::map<std::string, int*> mCounts = {{"reps", &opt.nReps},
                                          {"budget", &opt.nBudget},
                                          {"timeout", &opt.nTimeout}};
@@ -563,6 +784,8 @@ bool RunGroups(Bench& bench) {
   const std::pair<const char*, Runner> kGroups[] = {
       {"set", RunSetGroup},
       {"list", RunListGroup},
+      {"report", RunReportGroup},
+      {"page", RunPageGroup},
       {"cleanup", RunCleanupGroup},
       {"grow-names", RunGrowNamesGroup},
       {"grow-cabinets", RunGrowCabinetsGroup}};
@@ -585,7 +808,7 @@ std::string CheckSummary(const Bench& bench) {
            strHow;
   return "checked: " + std::to_string(bench.nChecked) +
          " runs of the tool (exit code, closing message, result records, every "
-         "file of the data folder) match " +
+         "file of the data folder, /report's CSV) match " +
          strHow;
 }
 
