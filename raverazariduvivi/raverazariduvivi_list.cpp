@@ -1,5 +1,6 @@
 #include "raverazariduvivi_list.h"
 
+#include <utility>
 #include <vector>
 
 #include "checklibcab.h"
@@ -19,7 +20,7 @@ const char kViewerRecordName[] = "!readuser";
 // Writes a cabinet's LST,OK records in one write, notes the cabinet for
 // the report and counts it. The general viewer's browse access is recorded
 // as "!readuser"; a viewer name in the update list keeps its list name.
-int ListRows(int nState, const std::vector<ReportRow>& vRows,
+int ListRows(int nState, std::vector<ReportRow> vRows,
              const std::string& strLib, const std::string& strCab) {
   std::string strRecords;
   for (const ReportRow& row : vRows) {
@@ -30,8 +31,10 @@ int ListRows(int nState, const std::vector<ReportRow>& vRows,
                                strLib, strCab, "");
   }
   LogOut(strRecords);
-  if (ReportOn())
-    ReportCabinetListed({strLib, strCab, nState, "", false, vRows});
+  if (ReportOn()) {
+    vRows.shrink_to_fit();
+    ReportCabinetListed({strLib, strCab, nState, "", false, std::move(vRows)});
+  }
   CountCabinet(true);
   return 1;
 }
@@ -55,7 +58,7 @@ int ListOpenCabinet(const std::string& strLib, const std::string& strCab) {
   for (const std::string& strUser : NamesOf(pRegistered->strList))
     vRows.push_back({strUser, kLogRW});
   vRows.push_back({kGeneralViewerName, kLogR});
-  return ListRows(kReportNoLists, vRows, strLib, strCab);
+  return ListRows(kReportNoLists, std::move(vRows), strLib, strCab);
 }
 
 // Each update user, RW when the browse list has the name too (case-blind).
@@ -105,7 +108,7 @@ int listCabinetAuth(const std::string& strLib, const std::string& strCab,
   ListUpdateUsers(strRW, strRO, vRows);
   ListBrowseUsers(strRW, strRO, vRows);
   TRACE("Success this Canibet.");
-  return ListRows(kReportLists, vRows, strLib, strCab);
+  return ListRows(kReportLists, std::move(vRows), strLib, strCab);
 }
 
 namespace {

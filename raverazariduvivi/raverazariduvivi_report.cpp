@@ -86,8 +86,8 @@ void ReportLibraryFailed(const std::string& strLib, const std::string& strMsg) {
   if (g_bOn) g_report.vLibFailures.push_back({strLib, "", strMsg});
 }
 
-void ReportCabinetListed(const ReportCabinet& cabinet) {
-  if (g_bOn) g_report.vCabinets.push_back(cabinet);
+void ReportCabinetListed(ReportCabinet cabinet) {
+  if (g_bOn) g_report.vCabinets.push_back(std::move(cabinet));
 }
 
 // ---- The earlier report -----------------------------------------------------
@@ -225,9 +225,61 @@ void Compare() {
       g_report.vGone.push_back({earlier.strLib, earlier.strCab, ""});
 }
 
+// ---- The files --------------------------------------------------------------
+
+// A report file on its way: written beside its name (strPath + ".new") in
+// pieces, then renamed into place, so that a kill never leaves part of a
+// report under its name (a later /since would take it for the store).
+struct NewFile {
+  std::string strPath;
+  PlatFileHandle pFile;
+  std::string strBuffer;
+  bool bOk = false;
+};
+
+// The buffer goes out once it holds this much, so that a large report is
+// never held whole.
+constexpr size_t kFilePiece = 1 << 20;
+
+// Starts the file; false when anything stands at its name already (left
+// alone) or the file beside it cannot be made.
+bool OpenNew(NewFile& file, const std::string& strPath) {
+  file.strPath = strPath;
+  if (MyGetFileKind(strPath) != kPlatMissing) {
+    TRACE_VALUE("The report file's name is taken", strPath);
+    return false;
+  }
+  std::string strNew = strPath + ".new";
+  if (MyDeleteFile(strNew)) file.pFile = PlatCreateFile(strNew);
+  file.bOk = file.pFile != nullptr;
+  if (!file.bOk) TRACE_ERROR("The report file cannot be created.");
+  return file.bOk;
+}
+
+// Writes out the buffer once it holds more than nKeep bytes.
+void Drain(NewFile& file, size_t nKeep) {
+  if (file.strBuffer.size() <= nKeep) return;
+  file.bOk = file.bOk && PlatWrite(file.pFile.get(), file.strBuffer);
+  file.strBuffer.clear();
+}
+
+// Writes the rest, flushes and puts the file in place; false (nothing left
+// beside the name) when any of it failed.
+bool Publish(NewFile& file) {
+  std::string strNew = file.strPath + ".new";
+  Drain(file, 0);
+  bool bOk = file.bOk && PlatSync(file.pFile.get());
+  bOk = file.pFile != nullptr && PlatClose(file.pFile) && bOk;
+  if (bOk && PlatReplaceFile(strNew, file.strPath) == kPlatReplaced)
+    return true;
+  TRACE_ERROR("The report file cannot be written.");
+  MyDeleteFile(strNew);
+  return false;
+}
+
 // ---- The CSV ----------------------------------------------------------------
 
-std::string RegisteredText(const std::string& strUser,
+const char* RegisteredText(const std::string& strUser,
                            const UserListIndex& registered) {
   if (strUser == kGeneralViewerName) return "built-in";
   if (IsInUserList(registered, strUser)) return "yes";
@@ -255,15 +307,46 @@ void AddLine(std::string& strCsv, std::vector<std::string> vFields,
   strCsv += CsvLine(vFields);
 }
 
-void AddRow(std::string& strCsv, const ReportCabinet& cabinet,
-            const ReportRow& row, const UserListIndex& registered) {
+// The fields a cabinet's rows share: its place at the front, its note.
+struct CabinetFields {
+  std::string strPlace;  // "library,cabinet," as CSV
+  std::string strNote;   // as CSV
+};
+
+CabinetFields FieldsOf(const ReportCabinet& cabinet) {
+  CabinetFields fields;
+  CsvAppendField(fields.strPlace, cabinet.strLib);
+  fields.strPlace += ',';
+  CsvAppendField(fields.strPlace, cabinet.strCab);
+  fields.strPlace += ',';
+  CsvAppendField(fields.strNote, NoteOf(cabinet));
+  return fields;
+}
+
+// One row, appended field by field: the hot loop of a large report. The
+// access, registered and change words need no quoting.
+void AddRow(std::string& strCsv, const CabinetFields& fields,
+            const ReportCabinet& cabinet, const ReportRow& row,
+            const UserListIndex& registered) {
   bool bViewer = row.strUser == kGeneralViewerName;
   int nShown = row.nNow == kLogNone ? row.nBefore : row.nNow;
-  AddLine(strCsv,
-          {cabinet.strLib, cabinet.strCab,
-           bViewer ? kReportViewerName : row.strUser, AccessWord(nShown),
-           RegisteredText(row.strUser, registered), NoteOf(cabinet)},
-          ChangeText(cabinet, row));
+  strCsv += fields.strPlace;
+  CsvAppendField(strCsv, bViewer ? kReportViewerName : row.strUser);
+  ((strCsv += ',') += AccessWord(nShown)) += ',';
+  (strCsv += RegisteredText(row.strUser, registered)) += ',';
+  strCsv += fields.strNote;
+  if (g_bSince) (strCsv += ',') += ChangeText(cabinet, row);
+  strCsv += "\r\n";
+}
+
+void AddCabinet(std::string& strCsv, const ReportCabinet& cabinet,
+                const UserListIndex& registered) {
+  if (cabinet.nState == kReportFailed)
+    AddLine(strCsv,
+            {cabinet.strLib, cabinet.strCab, "", "", "", NoteOf(cabinet)}, "");
+  CabinetFields fields = FieldsOf(cabinet);
+  for (const ReportRow& row : cabinet.vRows)
+    AddRow(strCsv, fields, cabinet, row, registered);
 }
 
 // The rows of a gone cabinet, each as removed.
@@ -275,61 +358,26 @@ void AddGone(std::string& strCsv, const ReportPlace& gone,
   cabinet.strLib = gone.strLib;
   cabinet.strCab = gone.strCab;
   for (const ReportRow& row : earlier.vRows)
-    AddRow(strCsv, cabinet, {row.strUser, kLogNone, row.nNow}, registered);
+    cabinet.vRows.push_back({row.strUser, kLogNone, row.nNow});
+  AddCabinet(strCsv, cabinet, registered);
 }
 
-std::string ReportCsv(const UserListIndex& registered) {
-  std::string strCsv;
-  AddLine(strCsv, {kHeader, kHeader + kBaseColumns}, kHeader[kBaseColumns]);
+// Writes the CSV into the file, a piece at a time.
+void WriteCsv(NewFile& file, const UserListIndex& registered) {
+  AddLine(file.strBuffer, {kHeader, kHeader + kBaseColumns},
+          kHeader[kBaseColumns]);
   for (const ReportCabinet& cabinet : g_report.vCabinets) {
-    if (cabinet.nState == kReportFailed)
-      AddLine(strCsv,
-              {cabinet.strLib, cabinet.strCab, "", "", "", NoteOf(cabinet)},
-              "");
-    for (const ReportRow& row : cabinet.vRows)
-      AddRow(strCsv, cabinet, row, registered);
+    AddCabinet(file.strBuffer, cabinet, registered);
+    Drain(file, kFilePiece);
   }
   for (const ReportPlace& failed : g_report.vLibFailures)
-    AddLine(strCsv,
+    AddLine(file.strBuffer,
             {failed.strLib, "", "", "", "", kFailedNote + failed.strMessage},
             "");
-  for (const ReportPlace& gone : g_report.vGone)
-    AddGone(strCsv, gone, registered);
-  return strCsv;
-}
-
-// ---- The files --------------------------------------------------------------
-
-// Writes strData to strPath + ".new", flushed; false (the file removed)
-// when it is not written whole.
-bool WriteFlushed(const std::string& strPath, const std::string& strData) {
-  std::string strNew = strPath + ".new";
-  PlatFileHandle pFile =
-      MyDeleteFile(strNew) ? PlatCreateFile(strNew) : PlatFileHandle();
-  bool bOk = pFile != nullptr && PlatWrite(pFile.get(), strData) &&
-             PlatSync(pFile.get());
-  bOk = pFile != nullptr && PlatClose(pFile) && bOk;
-  if (!bOk) {
-    TRACE_ERROR("The report file cannot be written.");
-    MyDeleteFile(strNew);
+  for (const ReportPlace& gone : g_report.vGone) {
+    AddGone(file.strBuffer, gone, registered);
+    Drain(file, kFilePiece);
   }
-  return bOk;
-}
-
-// Puts a new file at strPath, whole: written beside it and renamed into
-// place, so that a kill never leaves part of a report under its name (a
-// later /since would take it for the store). Anything already at the path
-// is left alone and fails the write.
-bool PublishFile(const std::string& strPath, const std::string& strData) {
-  if (MyGetFileKind(strPath) != kPlatMissing) {
-    TRACE_VALUE("The report file's name is taken", strPath);
-    return false;
-  }
-  if (!WriteFlushed(strPath, strData)) return false;
-  if (PlatReplaceFile(strPath + ".new", strPath) == kPlatReplaced) return true;
-  TRACE_ERROR("The report file cannot be put in place.");
-  MyDeleteFile(strPath + ".new");
-  return false;
 }
 
 }  // namespace
@@ -346,14 +394,18 @@ int ReportWrite(const std::string& strStamp, std::string& strCsvName,
   std::string strDir;
   strFileName = strCsvName;
   if (!GetUsableCurrentDirectory(strDir)) return -1;
-  std::string strCsvPath = JoinPath(strDir, strCsvName);
-  std::string strHtmlPath = JoinPath(strDir, strHtmlName);
-  if (!PublishFile(strCsvPath, ReportCsv(*pRegistered))) return -1;
+  NewFile csv, html;
+  if (!OpenNew(csv, JoinPath(strDir, strCsvName))) return -1;
+  WriteCsv(csv, *pRegistered);
+  if (!Publish(csv)) return -1;
   strFileName = strHtmlName;
-  bool bHtml = PublishFile(strHtmlPath, ReportPage(g_report));
-  // The folder is flushed too: files the run names must outlast a power cut.
-  if (bHtml && PlatSyncFolderOf(strCsvPath)) return 1;
-  if (bHtml) MyDeleteFile(strHtmlPath);
-  MyDeleteFile(strCsvPath);
+  if (OpenNew(html, JoinPath(strDir, strHtmlName))) {
+    html.strBuffer = ReportPage(g_report);
+    // The folder is flushed too: files the run names must outlast a power
+    // cut.
+    if (Publish(html) && PlatSyncFolderOf(csv.strPath)) return 1;
+    MyDeleteFile(html.strPath);
+  }
+  MyDeleteFile(csv.strPath);
   return -1;
 }

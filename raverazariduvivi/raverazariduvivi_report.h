@@ -40,7 +40,7 @@ void ReportLibrary(const std::string& strLib);
 void ReportLibraryFailed(const std::string& strLib, const std::string& strMsg);
 
 // Adds a cabinet as the listing found it (rows with their access now).
-void ReportCabinetListed(const ReportCabinet& cabinet);
+void ReportCabinetListed(ReportCabinet cabinet);
 
 // Reads the earlier report report<strStamp>.csv to compare with.
 int ReportLoadSince(const std::string& strStamp, std::string& strFileName);

@@ -1,21 +1,14 @@
 #include "reportcsv.h"
 
-#include <cstring>
+#include <string_view>
 
 namespace {
 
 // True iff a spreadsheet would read the field as a formula, or the field
 // starts with the quote that keeps one text.
 bool NeedsTextMark(const std::string& strField) {
-  return !strField.empty() && std::strchr("=+-@\t\r'", strField[0]) != nullptr;
-}
-
-std::string CsvField(const std::string& strRaw) {
-  std::string strField = NeedsTextMark(strRaw) ? "'" + strRaw : strRaw;
-  if (strField.find_first_of(",\"\r\n") == std::string::npos) return strField;
-  std::string strQuoted = "\"";
-  for (char ch : strField) strQuoted += ch == '"' ? "\"\"" : std::string(1, ch);
-  return strQuoted + "\"";
+  return !strField.empty() &&
+         std::string_view("=+-@\t\r'").find(strField[0]) != std::string::npos;
 }
 
 // Takes back the text mark of a field read from a line.
@@ -26,10 +19,27 @@ std::string Unmarked(const std::string& strField) {
 
 }  // namespace
 
+void CsvAppendField(std::string& strOut, const std::string& strRaw) {
+  bool bQuote = strRaw.find_first_of(",\"\r\n") != std::string::npos;
+  if (bQuote) strOut += '"';
+  if (NeedsTextMark(strRaw)) strOut += '\'';
+  if (!bQuote) {
+    strOut += strRaw;
+    return;
+  }
+  for (char ch : strRaw) {
+    if (ch == '"') strOut += '"';
+    strOut += ch;
+  }
+  strOut += '"';
+}
+
 std::string CsvLine(const std::vector<std::string>& vFields) {
   std::string strLine;
-  for (size_t i = 0; i < vFields.size(); ++i)
-    strLine += (i == 0 ? "" : ",") + CsvField(vFields[i]);
+  for (size_t i = 0; i < vFields.size(); ++i) {
+    if (i != 0) strLine += ',';
+    CsvAppendField(strLine, vFields[i]);
+  }
   return strLine + "\r\n";
 }
 

@@ -22,6 +22,9 @@
 #include <string>
 #include <vector>
 
+// Appends one field, quoted and marked as the rules above say.
+void CsvAppendField(std::string& strOut, const std::string& strRaw);
+
 // Returns the fields as one CSV line, CR LF included.
 std::string CsvLine(const std::vector<std::string>& vFields);
 

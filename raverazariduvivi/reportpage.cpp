@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <unordered_map>
 
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
@@ -42,11 +43,17 @@ std::string Text(const std::string& strAnsi) {
   return JsonString(PlatAnsiToUtf8(strAnsi));
 }
 
+// A cabinet without access lists carries only the rows that changed.
+bool RowShown(const ReportCabinet& cabinet, const ReportRow& row) {
+  if (cabinet.nState != kReportNoLists) return true;
+  return row.nBefore != kReportNoBefore && row.nBefore != row.nNow;
+}
+
 // The page's side: admin, User.ini's names, the names no one registered
 // (first seen first), the general viewer; each with its row.
 struct Users {
   std::vector<std::pair<std::string, int>> vUsers;
-  std::map<std::string, size_t> mRow;
+  std::unordered_map<std::string, size_t> mRow;
 
   size_t RowOf(const std::string& strUser, int nKind) {
     auto inserted = mRow.emplace(strUser, vUsers.size());
@@ -67,9 +74,11 @@ Users SideOf(const Report& report) {
   for (const std::string& strUser : report.vRegistered)
     seen.RowOf(strUser,
                KindOf(strUser) == kKindAdmin ? kKindAdmin : kKindRegistered);
+  // Rows the page does not carry name no one new: those of a cabinet
+  // without lists are the registered users and the general viewer.
   for (const ReportCabinet& cabinet : report.vCabinets)
     for (const ReportRow& row : cabinet.vRows)
-      if (row.strUser != kGeneralViewerName)
+      if (row.strUser != kGeneralViewerName && RowShown(cabinet, row))
         seen.RowOf(row.strUser, KindOf(row.strUser));
   seen.RowOf(kGeneralViewerName, kKindViewer);
   return seen;
@@ -88,12 +97,6 @@ std::string UsersJson(const Users& users) {
 
 int StateOf(const ReportCabinet& cabinet) {
   return cabinet.nState + (cabinet.bAdded ? 8 : 0);
-}
-
-// A cabinet without access lists carries only the rows that changed.
-bool RowShown(const ReportCabinet& cabinet, const ReportRow& row) {
-  if (cabinet.nState != kReportNoLists) return true;
-  return row.nBefore != kReportNoBefore && row.nBefore != row.nNow;
 }
 
 std::string CabinetJson(const ReportCabinet& cabinet, size_t nLib,
