@@ -1,6 +1,5 @@
 #include "raverazariduvivi_list.h"
 
-#include <utility>
 #include <vector>
 
 #include "checklibcab.h"
@@ -20,21 +19,18 @@ const char kViewerRecordName[] = "!readuser";
 // Writes a cabinet's LST,OK records in one write, notes the cabinet for
 // the report and counts it. The general viewer's browse access is recorded
 // as "!readuser"; a viewer name in the update list keeps its list name.
-int ListRows(int nState, std::vector<ReportRow> vRows,
+int ListRows(int nState, const std::vector<ReportAccess>& vRows,
              const std::string& strLib, const std::string& strCab) {
   std::string strRecords;
-  for (const ReportRow& row : vRows) {
-    bool bViewer = row.strUser == kGeneralViewerName && row.nNow == kLogR;
+  for (const ReportAccess& row : vRows) {
+    bool bViewer = row.strUser == kGeneralViewerName && row.nAccess == kLogR;
     if (!strRecords.empty()) strRecords += "\n";
-    strRecords += SetResultLog(kLogLst, kLogOk, row.nNow,
+    strRecords += SetResultLog(kLogLst, kLogOk, row.nAccess,
                                bViewer ? kViewerRecordName : row.strUser,
                                strLib, strCab, "");
   }
   LogOut(strRecords);
-  if (ReportOn()) {
-    vRows.shrink_to_fit();
-    ReportCabinetListed({strLib, strCab, nState, "", false, std::move(vRows)});
-  }
+  ReportCabinetListed(strLib, strCab, nState, "", vRows);
   CountCabinet(true);
   return 1;
 }
@@ -42,7 +38,7 @@ int ListRows(int nState, std::vector<ReportRow> vRows,
 int FailList(const std::string& strLib, const std::string& strCab,
              const std::string& strMsg) {
   LogOut(SetResultLog(kLogLst, kLogNg, kLogNone, "", strLib, strCab, strMsg));
-  ReportCabinetListed({strLib, strCab, kReportFailed, strMsg, false, {}});
+  ReportCabinetListed(strLib, strCab, kReportFailed, strMsg, {});
   CountCabinet(false);
   TRACE_VALUE_AS("listCabinetAuth", "Error:", strMsg);
   return -1;
@@ -54,16 +50,16 @@ int ListOpenCabinet(const std::string& strLib, const std::string& strCab) {
   const UserListIndex* pRegistered = nullptr;
   if (GetRegisteredUsers(g_strDataPath, pRegistered) != 1)
     return FailList(strLib, strCab, "ユーザー登録情報取得に失敗");
-  std::vector<ReportRow> vRows;
+  std::vector<ReportAccess> vRows;
   for (const std::string& strUser : NamesOf(pRegistered->strList))
     vRows.push_back({strUser, kLogRW});
   vRows.push_back({kGeneralViewerName, kLogR});
-  return ListRows(kReportNoLists, std::move(vRows), strLib, strCab);
+  return ListRows(kReportNoLists, vRows, strLib, strCab);
 }
 
 // Each update user, RW when the browse list has the name too (case-blind).
 void ListUpdateUsers(const std::string& strRW, const std::string& strRO,
-                     std::vector<ReportRow>& vRows) {
+                     std::vector<ReportAccess>& vRows) {
   UserListIndex browse;
   IndexUserList(strRO, 0, browse);
   for (const std::string& strUser : NamesOf(strRW))
@@ -73,7 +69,7 @@ void ListUpdateUsers(const std::string& strRW, const std::string& strRO,
 // Each browse user that the update list does not have (case-blind); the
 // general viewer always.
 void ListBrowseUsers(const std::string& strRW, const std::string& strRO,
-                     std::vector<ReportRow>& vRows) {
+                     std::vector<ReportAccess>& vRows) {
   UserListIndex update;
   IndexUserList(strRW, 0, update);
   for (const std::string& strUser : NamesOf(strRO))
@@ -104,11 +100,11 @@ int listCabinetAuth(const std::string& strLib, const std::string& strCab,
   TRACE("Call GetIniValue(RO)");
   int nRO = GetIniValue(ini.strData, kKeyReadOnlyUserList, strRO);
   if (nRW < 0 || nRO < 0) return FailList(strLib, strCab, kMsgUnknown);
-  std::vector<ReportRow> vRows;
+  std::vector<ReportAccess> vRows;
   ListUpdateUsers(strRW, strRO, vRows);
   ListBrowseUsers(strRW, strRO, vRows);
   TRACE("Success this Canibet.");
-  return ListRows(kReportLists, std::move(vRows), strLib, strCab);
+  return ListRows(kReportLists, vRows, strLib, strCab);
 }
 
 namespace {

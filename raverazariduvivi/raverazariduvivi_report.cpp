@@ -1,6 +1,7 @@
 #include "raverazariduvivi_report.h"
 
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "checklogic.h"
@@ -45,6 +46,15 @@ Report g_report;
 std::string g_strScopeLib, g_strScopeCab;
 bool g_bSince = false;
 Earlier g_earlier;
+std::unordered_map<std::string, size_t> g_mNames;
+
+// Returns the place of the name in the report's names, adding it the first
+// time.
+size_t NameOf(const std::string& strUser) {
+  auto inserted = g_mNames.emplace(strUser, g_report.vNames.size());
+  if (inserted.second) g_report.vNames.push_back(strUser);
+  return inserted.first->second;
+}
 
 // Library and cabinet names are the file system's, which ignores case.
 std::string Key(const std::string& strLib, const std::string& strCab) {
@@ -69,6 +79,7 @@ void ReportStart(const std::string& strTime, const std::string& strLib,
                  const std::string& strCab) {
   g_bOn = true;
   g_report = Report();
+  g_mNames.clear();
   g_report.strTime = strTime;
   g_report.strData = g_strDataPath;
   g_report.strScope = strCab.empty() ? strLib : strLib + "/" + strCab;
@@ -86,8 +97,15 @@ void ReportLibraryFailed(const std::string& strLib, const std::string& strMsg) {
   if (g_bOn) g_report.vLibFailures.push_back({strLib, "", strMsg});
 }
 
-void ReportCabinetListed(ReportCabinet cabinet) {
-  if (g_bOn) g_report.vCabinets.push_back(std::move(cabinet));
+void ReportCabinetListed(const std::string& strLib, const std::string& strCab,
+                         int nState, const std::string& strMessage,
+                         const std::vector<ReportAccess>& vAccess) {
+  if (!g_bOn) return;
+  g_report.vCabinets.push_back({strLib, strCab, nState, strMessage, false, {}});
+  std::vector<ReportRow>& vRows = g_report.vCabinets.back().vRows;
+  vRows.reserve(vAccess.size());
+  for (const ReportAccess& access : vAccess)
+    vRows.push_back({NameOf(access.strUser), access.nAccess});
 }
 
 // ---- The earlier report -----------------------------------------------------
@@ -132,7 +150,8 @@ bool TakeRow(const std::vector<std::string>& vRow, Earlier& earlier) {
   int nAccess = AccessOfText(vRow[3]);
   if (strUser.empty() || nAccess < 0) return false;
   bool bViewer = strUser == kReportViewerName && vRow[4] == "built-in";
-  cabinet.vRows.push_back({bViewer ? kGeneralViewerName : strUser, nAccess});
+  cabinet.vRows.push_back(
+      {NameOf(bViewer ? kGeneralViewerName : strUser), nAccess});
   return true;
 }
 
@@ -189,18 +208,18 @@ bool NowListed(const std::string& strLib) {
 // Gives each row its access then, and adds a row for each name that had
 // access and is gone.
 void CompareRows(ReportCabinet& cabinet, EarlierCabinet& earlier) {
-  std::map<std::string, int> mBefore;
+  std::unordered_map<size_t, int> mBefore;
   for (const ReportRow& row : earlier.vRows)
-    mBefore.emplace(row.strUser, row.nNow);
+    mBefore.emplace(row.nUser, row.nNow);
   for (ReportRow& row : cabinet.vRows) {
-    auto it = mBefore.find(row.strUser);
+    auto it = mBefore.find(row.nUser);
     row.nBefore = it == mBefore.end() ? kLogNone : it->second;
   }
-  std::map<std::string, int> mNow;
-  for (const ReportRow& row : cabinet.vRows) mNow.emplace(row.strUser, 0);
+  std::unordered_map<size_t, int> mNow;
+  for (const ReportRow& row : cabinet.vRows) mNow.emplace(row.nUser, 0);
   for (const ReportRow& row : earlier.vRows)
-    if (mNow.emplace(row.strUser, 0).second)
-      cabinet.vRows.push_back({row.strUser, kLogNone, row.nNow});
+    if (mNow.emplace(row.nUser, 0).second)
+      cabinet.vRows.push_back({row.nUser, kLogNone, row.nNow});
 }
 
 void CompareCabinet(ReportCabinet& cabinet) {
@@ -323,51 +342,69 @@ CabinetFields FieldsOf(const ReportCabinet& cabinet) {
   return fields;
 }
 
+// The fields of each name of the report, made once: "user,access," is
+// written as user field, access word, registered word.
+struct NameFields {
+  std::string strUser;  // as CSV, the general viewer by its report name
+  const char* pszRegistered;
+};
+
+std::vector<NameFields> FieldsOfNames(const UserListIndex& registered) {
+  std::vector<NameFields> vFields;
+  for (const std::string& strUser : g_report.vNames) {
+    NameFields fields{"", RegisteredText(strUser, registered)};
+    bool bViewer = strUser == kGeneralViewerName;
+    CsvAppendField(fields.strUser, bViewer ? kReportViewerName : strUser);
+    vFields.push_back(fields);
+  }
+  return vFields;
+}
+
 // One row, appended field by field: the hot loop of a large report. The
 // access, registered and change words need no quoting.
 void AddRow(std::string& strCsv, const CabinetFields& fields,
             const ReportCabinet& cabinet, const ReportRow& row,
-            const UserListIndex& registered) {
-  bool bViewer = row.strUser == kGeneralViewerName;
+            const std::vector<NameFields>& vNames) {
   int nShown = row.nNow == kLogNone ? row.nBefore : row.nNow;
-  strCsv += fields.strPlace;
-  CsvAppendField(strCsv, bViewer ? kReportViewerName : row.strUser);
+  const NameFields& name = vNames[row.nUser];
+  (strCsv += fields.strPlace) += name.strUser;
   ((strCsv += ',') += AccessWord(nShown)) += ',';
-  (strCsv += RegisteredText(row.strUser, registered)) += ',';
+  (strCsv += name.pszRegistered) += ',';
   strCsv += fields.strNote;
   if (g_bSince) (strCsv += ',') += ChangeText(cabinet, row);
   strCsv += "\r\n";
 }
 
 void AddCabinet(std::string& strCsv, const ReportCabinet& cabinet,
-                const UserListIndex& registered) {
+                const std::vector<NameFields>& vNames) {
   if (cabinet.nState == kReportFailed)
     AddLine(strCsv,
             {cabinet.strLib, cabinet.strCab, "", "", "", NoteOf(cabinet)}, "");
   CabinetFields fields = FieldsOf(cabinet);
   for (const ReportRow& row : cabinet.vRows)
-    AddRow(strCsv, fields, cabinet, row, registered);
+    AddRow(strCsv, fields, cabinet, row, vNames);
 }
 
 // The rows of a gone cabinet, each as removed.
 void AddGone(std::string& strCsv, const ReportPlace& gone,
-             const UserListIndex& registered) {
+             const std::vector<NameFields>& vNames) {
   const EarlierCabinet& earlier =
       g_earlier.vCabinets[g_earlier.mIndex.at(Key(gone.strLib, gone.strCab))];
   ReportCabinet cabinet;
   cabinet.strLib = gone.strLib;
   cabinet.strCab = gone.strCab;
   for (const ReportRow& row : earlier.vRows)
-    cabinet.vRows.push_back({row.strUser, kLogNone, row.nNow});
-  AddCabinet(strCsv, cabinet, registered);
+    cabinet.vRows.push_back({row.nUser, kLogNone, row.nNow});
+  AddCabinet(strCsv, cabinet, vNames);
 }
 
 // Writes the CSV into the file, a piece at a time.
 void WriteCsv(NewFile& file, const UserListIndex& registered) {
+  std::vector<NameFields> vNames = FieldsOfNames(registered);
   AddLine(file.strBuffer, {kHeader, kHeader + kBaseColumns},
           kHeader[kBaseColumns]);
   for (const ReportCabinet& cabinet : g_report.vCabinets) {
-    AddCabinet(file.strBuffer, cabinet, registered);
+    AddCabinet(file.strBuffer, cabinet, vNames);
     Drain(file, kFilePiece);
   }
   for (const ReportPlace& failed : g_report.vLibFailures)
@@ -375,7 +412,7 @@ void WriteCsv(NewFile& file, const UserListIndex& registered) {
             {failed.strLib, "", "", "", "", kFailedNote + failed.strMessage},
             "");
   for (const ReportPlace& gone : g_report.vGone) {
-    AddGone(file.strBuffer, gone, registered);
+    AddGone(file.strBuffer, gone, vNames);
     Drain(file, kFilePiece);
   }
 }
@@ -389,7 +426,10 @@ int ReportWrite(const std::string& strStamp, std::string& strCsvName,
   strHtmlName = "report" + strStamp + ".html";
   const UserListIndex* pRegistered = nullptr;
   if (GetRegisteredUsers(g_strDataPath, pRegistered) != 1) return -2;
-  g_report.vRegistered = NamesOf(pRegistered->strList);
+  for (const std::string& strUser : NamesOf(pRegistered->strList))
+    g_report.vRegistered.push_back(NameOf(strUser));
+  g_report.nAdmin = NameOf(kAdminName);
+  g_report.nViewer = NameOf(kGeneralViewerName);
   if (g_bSince) Compare();
   std::string strDir;
   strFileName = strCsvName;

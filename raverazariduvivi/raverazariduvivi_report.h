@@ -22,6 +22,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "reportmodel.h"
 
@@ -39,8 +40,11 @@ void ReportLibrary(const std::string& strLib);
 // Notes a library whose cabinet list failed ("" for the library list).
 void ReportLibraryFailed(const std::string& strLib, const std::string& strMsg);
 
-// Adds a cabinet as the listing found it (rows with their access now).
-void ReportCabinetListed(ReportCabinet cabinet);
+// Adds a cabinet as the listing found it: its state (kReportLists and so
+// on), a failed one's message, its names and their access.
+void ReportCabinetListed(const std::string& strLib, const std::string& strCab,
+                         int nState, const std::string& strMessage,
+                         const std::vector<ReportAccess>& vAccess);
 
 // Reads the earlier report report<strStamp>.csv to compare with.
 int ReportLoadSince(const std::string& strStamp, std::string& strFileName);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <unordered_map>
 
 #include "commonproc.h"
 #include "commonproc_mbcs.h"
@@ -50,16 +49,18 @@ bool RowShown(const ReportCabinet& cabinet, const ReportRow& row) {
 }
 
 // The page's side: admin, User.ini's names, the names no one registered
-// (first seen first), the general viewer; each with its row.
+// (first seen first), the general viewer; each name's side row by its place
+// in the report's names.
 struct Users {
-  std::vector<std::pair<std::string, int>> vUsers;
-  std::unordered_map<std::string, size_t> mRow;
+  std::vector<std::pair<size_t, int>> vUsers;  // name and kind
+  std::vector<size_t> vRow;
 
-  size_t RowOf(const std::string& strUser, int nKind) {
-    auto inserted = mRow.emplace(strUser, vUsers.size());
-    if (inserted.second) vUsers.emplace_back(strUser, nKind);
-    return inserted.first->second;
+  void Add(size_t nUser, int nKind) {
+    if (vRow[nUser] != kNoRow) return;
+    vRow[nUser] = vUsers.size();
+    vUsers.emplace_back(nUser, nKind);
   }
+  static constexpr size_t kNoRow = static_cast<size_t>(-1);
 };
 
 int KindOf(const std::string& strUser) {
@@ -67,28 +68,30 @@ int KindOf(const std::string& strUser) {
   return MbEqualNoCase(strUser, kAdminName) ? kKindAdmin : kKindUnregistered;
 }
 
-// Orders the side; the row of each name is its place in vUsers.
 Users SideOf(const Report& report) {
-  Users seen;
-  seen.RowOf(kAdminName, kKindAdmin);
-  for (const std::string& strUser : report.vRegistered)
-    seen.RowOf(strUser,
-               KindOf(strUser) == kKindAdmin ? kKindAdmin : kKindRegistered);
+  Users side;
+  side.vRow.assign(report.vNames.size(), Users::kNoRow);
+  side.Add(report.nAdmin, kKindAdmin);
+  for (size_t nUser : report.vRegistered)
+    side.Add(nUser, KindOf(report.vNames[nUser]) == kKindAdmin
+                        ? kKindAdmin
+                        : kKindRegistered);
   // Rows the page does not carry name no one new: those of a cabinet
   // without lists are the registered users and the general viewer.
   for (const ReportCabinet& cabinet : report.vCabinets)
     for (const ReportRow& row : cabinet.vRows)
-      if (row.strUser != kGeneralViewerName && RowShown(cabinet, row))
-        seen.RowOf(row.strUser, KindOf(row.strUser));
-  seen.RowOf(kGeneralViewerName, kKindViewer);
-  return seen;
+      if (row.nUser != report.nViewer && RowShown(cabinet, row))
+        side.Add(row.nUser, KindOf(report.vNames[row.nUser]));
+  side.Add(report.nViewer, kKindViewer);
+  return side;
 }
 
-std::string UsersJson(const Users& users) {
+std::string UsersJson(const Report& report, const Users& users) {
   std::string strJson;
   for (const auto& user : users.vUsers) {
-    std::string strName =
-        user.second == kKindViewer ? kReportViewerName : user.first;
+    std::string strName = user.second == kKindViewer
+                              ? kReportViewerName
+                              : report.vNames[user.first];
     strJson += (strJson.empty() ? "[" : ",") + std::string("[") +
                Text(strName) + "," + std::to_string(user.second) + "]";
   }
@@ -100,12 +103,12 @@ int StateOf(const ReportCabinet& cabinet) {
 }
 
 std::string CabinetJson(const ReportCabinet& cabinet, size_t nLib,
-                        Users& users) {
+                        const Users& users) {
   std::string strRows;
   for (const ReportRow& row : cabinet.vRows) {
     if (!RowShown(cabinet, row)) continue;
     strRows += (strRows.empty() ? "" : ",") +
-               std::to_string(users.mRow.at(row.strUser)) + "," +
+               std::to_string(users.vRow[row.nUser]) + "," +
                std::to_string(row.nNow) + "," + std::to_string(row.nBefore);
   }
   return "[" + std::to_string(nLib) + "," + Text(cabinet.strCab) + "," +
@@ -145,7 +148,7 @@ std::string ReportJson(const Report& report) {
          ",\"data\":" + Text(report.strData) +
          ",\"scope\":" + Text(report.strScope) +
          ",\"since\":" + Text(report.strSince) +
-         ",\"users\":" + UsersJson(users) + ",\"libs\":" + strLibs +
+         ",\"users\":" + UsersJson(report, users) + ",\"libs\":" + strLibs +
          ",\"cabs\":[\n" + strCabs +
          "],\"gone\":" + PlacesJson(report.vGone, true) +
          ",\"libfail\":" + PlacesJson(report.vLibFailures, false) + "}";
