@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 const char kGeneralViewerName[] = "一般閲覧者!";
+const char kGeneralViewerText[] = "一般閲覧者";
 
 const char kMsgNoAuth[] = "キャビネット内の権限情報取得に失敗";
 const char kMsgUnknown[] = "原因不明のエラー";

@@ -25,6 +25,8 @@ constexpr int kAuthNone = 9;
 
 // The list name of the general viewer.
 extern const char kGeneralViewerName[];
+// The general viewer's name in records and reports.
+extern const char kGeneralViewerText[];
 
 // An NG record's message: the cabinet's Folder.ini could not be read.
 extern const char kMsgNoAuth[];

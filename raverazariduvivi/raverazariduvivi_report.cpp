@@ -15,8 +15,6 @@
 #include "reportcsv.h"
 #include "reportpage.h"
 
-const char kReportViewerName[] = "一般閲覧者";
-
 namespace {
 
 const char kNoListsNote[] = "no access lists";
@@ -44,7 +42,6 @@ struct Earlier {
 bool g_bOn = false;
 Report g_report;
 std::string g_strScopeLib, g_strScopeCab;
-bool g_bSince = false;
 Earlier g_earlier;
 std::unordered_map<std::string, size_t> g_mNames;
 
@@ -60,6 +57,9 @@ size_t NameOf(const std::string& strUser) {
 std::string Key(const std::string& strLib, const std::string& strCab) {
   return MbLower(strLib) + "/" + MbLower(strCab);
 }
+
+// True iff the run compares with an earlier report (ReportLoadSince).
+bool Since() { return !g_report.strSince.empty(); }
 
 bool InScope(const std::string& strLib, const std::string& strCab) {
   if (g_strScopeLib.empty()) return true;
@@ -149,7 +149,7 @@ bool TakeRow(const std::vector<std::string>& vRow, Earlier& earlier) {
   }
   int nAccess = AccessOfText(vRow[3]);
   if (strUser.empty() || nAccess < 0) return false;
-  bool bViewer = strUser == kReportViewerName && vRow[4] == "built-in";
+  bool bViewer = strUser == kGeneralViewerText && vRow[4] == "built-in";
   cabinet.vRows.push_back(
       {NameOf(bViewer ? kGeneralViewerName : strUser), nAccess});
   return true;
@@ -181,7 +181,6 @@ int ReportLoadSince(const std::string& strStamp, std::string& strFileName) {
     TRACE_VALUE("The earlier report is damaged", strFileName);
     return -1;
   }
-  g_bSince = true;
   g_report.strSince = DisplayTime(strStamp);
   return 1;
 }
@@ -322,7 +321,7 @@ std::string NoteOf(const ReportCabinet& cabinet) {
 
 void AddLine(std::string& strCsv, std::vector<std::string> vFields,
              const std::string& strChange) {
-  if (g_bSince) vFields.push_back(strChange);
+  if (Since()) vFields.push_back(strChange);
   strCsv += CsvLine(vFields);
 }
 
@@ -354,7 +353,7 @@ std::vector<NameFields> FieldsOfNames(const UserListIndex& registered) {
   for (const std::string& strUser : g_report.vNames) {
     NameFields fields{"", RegisteredText(strUser, registered)};
     bool bViewer = strUser == kGeneralViewerName;
-    CsvAppendField(fields.strUser, bViewer ? kReportViewerName : strUser);
+    CsvAppendField(fields.strUser, bViewer ? kGeneralViewerText : strUser);
     vFields.push_back(fields);
   }
   return vFields;
@@ -371,7 +370,7 @@ void AddRow(std::string& strCsv, const CabinetFields& fields,
   ((strCsv += ',') += AccessWord(nShown)) += ',';
   (strCsv += name.pszRegistered) += ',';
   strCsv += fields.strNote;
-  if (g_bSince) (strCsv += ',') += ChangeText(cabinet, row);
+  if (Since()) (strCsv += ',') += ChangeText(cabinet, row);
   strCsv += "\r\n";
 }
 
@@ -430,7 +429,7 @@ int ReportWrite(const std::string& strStamp, std::string& strCsvName,
     g_report.vRegistered.push_back(NameOf(strUser));
   g_report.nAdmin = NameOf(kAdminName);
   g_report.nViewer = NameOf(kGeneralViewerName);
-  if (g_bSince) Compare();
+  if (Since()) Compare();
   std::string strDir;
   strFileName = strCsvName;
   if (!GetUsableCurrentDirectory(strDir)) return -1;

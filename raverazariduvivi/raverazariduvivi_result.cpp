@@ -71,7 +71,7 @@ const char* ResultWord(int nResult) {
 }
 
 std::string UserField(const std::string& strUser) {
-  return strUser == kGeneralViewerName ? "一般閲覧者" : strUser;
+  return strUser == kGeneralViewerName ? kGeneralViewerText : strUser;
 }
 
 std::string PlaceField(const std::string& strLib, const std::string& strCab) {

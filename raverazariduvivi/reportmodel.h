@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-// The general viewer's name in a report.
-extern const char kReportViewerName[];
-
 // A cabinet's state in a report.
 constexpr int kReportLists = 0;    // it has access lists
 constexpr int kReportNoLists = 1;  // no access lists: full access for all

@@ -90,7 +90,7 @@ std::string UsersJson(const Report& report, const Users& users) {
   std::string strJson;
   for (const auto& user : users.vUsers) {
     std::string strName = user.second == kKindViewer
-                              ? kReportViewerName
+                              ? kGeneralViewerText
                               : report.vNames[user.first];
     strJson += (strJson.empty() ? "[" : ",") + std::string("[") +
                Text(strName) + "," + std::to_string(user.second) + "]";
